@@ -1,0 +1,8 @@
+// The physical link: one serial port at 9600 8N1 with a reader thread feeding the parser in
+// 4-byte chunks and a writer thread draining the transmit ring.
+#pragma once
+
+// 1 when the port "COM<port>" is open and both threads run, else 0 with nothing left behind.
+int OpenLink(int port, int baud);
+// Stops and joins both threads and releases the port; harmless when nothing is open.
+void CloseLink();

@@ -1,0 +1,5 @@
+#include "output/trend_buffer.h"
+
+void AppendTrendSample() {}
+void ResyncTrend() {}
+bool TakeTrendSample(TrendStep*) { return false; }

@@ -1,0 +1,19 @@
+// Parameter files "*.KVX": exactly 88 bytes, the 22 device words (little-endian) followed by the
+// 44-byte identity text. No header, so any 88-byte file loads.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr int kParameterFileSize = 88;
+inline constexpr int32_t kResultNotParameterFile = 30001;
+inline constexpr int32_t kResultNothingMore = 30002;
+
+// The record image of the device copy and identity, and back into them.
+void BuildParameterRecord(uint8_t out[kParameterFileSize]);
+void ApplyParameterRecord(const uint8_t in[kParameterFileSize]);
+
+// Writes the record to path: 0, or the system error code. Shows slot 88 on a short write.
+int32_t WriteParameterFile(const char* path);
+// Reads the record from path into the device copy and identity: 0; kResultNothingMore after
+// showing slot 87 when the file is shorter than 88 bytes; or the system error code.
+int32_t ReadParameterFile(const char* path);

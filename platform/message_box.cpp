@@ -1,0 +1,49 @@
+// Message boxes as real modal Qt boxes; a hook takes their place in tests.
+#include "platform/message_box.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <atomic>
+
+#include "platform/text_codec.h"
+
+namespace platform {
+namespace {
+std::atomic<MessageBoxHook> messageBoxHook{nullptr};
+}  // namespace
+
+void SetMessageBoxHook(MessageBoxHook hook) { messageBoxHook.store(hook); }
+
+MessageResult ShowMessageBox(WindowHandle /*owner*/, const char* text, const char* caption,
+                             MessageIcon icon, MessageButtons buttons) {
+    if (MessageBoxHook hook = messageBoxHook.load()) {
+        return hook(text, caption, icon, buttons);
+    }
+    if (qApp == nullptr) {
+        // No window system to show it on: the answer that keeps the program safe.
+        return buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Ok;
+    }
+    QMessageBox box;
+    box.setWindowTitle(FromWindows1252(caption));
+    box.setText(FromWindows1252(text));
+    switch (icon) {
+        case MessageIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MessageIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MessageIcon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+    }
+    if (buttons == MessageButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? MessageResult::Yes : MessageResult::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MessageResult::Ok;
+}
+
+}  // namespace platform

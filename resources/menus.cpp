@@ -1,0 +1,3 @@
+#include "resources/menus.h"
+
+const MenuResource* FindMenuResource(int) { return nullptr; }
