@@ -2,10 +2,9 @@
 // here, where they are shown. Tests install a hook that records and answers each box.
 #pragma once
 
-namespace platform {
+#include "platform/handles.h"
 
-struct WindowObject;
-using WindowHandle = WindowObject*;
+namespace platform {
 
 enum class MessageIcon { Information, Warning, Error };
 enum class MessageButtons { Ok, YesNo };

@@ -1,3 +1,3 @@
 #include "resources/menus.h"
 
-const MenuResource* FindMenuResource(int) { return nullptr; }
+const platform::MenuResource* FindMenuResource(int) { return nullptr; }
