@@ -1,0 +1,163 @@
+#include "output/trend_graph.h"
+
+#include <cstring>
+
+#include "app/settings.h"
+#include "app/window_state.h"
+#include "link/protocol.h"
+#include "output/trend_buffer.h"
+#include "params/parameter_set.h"
+
+const char kRollLabels[3][3][6] = {
+    {"-3.3", "-6.6", "-10"},
+    {"-10", "-20", "-30"},
+    {"-20", "-40", "-60"},
+};
+
+namespace {
+
+// 0 % lies on y 295 and every sample is a height in pixels above it (2 pixels per percent).
+constexpr int kZeroY = 295;
+constexpr int kLeftX = 365;
+constexpr int kNewestX = 866;
+constexpr int kScrollTop = 95;
+constexpr int kScrollWidth = 502;
+constexpr int kScrollHeight = 201;
+
+int CurrentRollIndex() {
+    int roll = settings.rollIndex.load(std::memory_order_relaxed);
+    return (roll >= 0 && roll <= 2) ? roll : 1;
+}
+
+bool IdentityKnown() {
+    return liveValues.identity[0].load(std::memory_order_relaxed) != 0;
+}
+
+// Each active limit's setpoint height, or -1 for a limit that is off.
+void ActiveLimitHeights(int heights[2]) {
+    const int modes[2] = {limit1Mode, limit2Mode};
+    const int setpoints[2] = {limit1Setpoint, limit2Setpoint};
+    for (int i = 0; i < 2; ++i) {
+        uint16_t mode = parameterSet.deviceWords[modes[i]].load(std::memory_order_relaxed);
+        uint16_t setpoint = parameterSet.deviceWords[setpoints[i]].load(std::memory_order_relaxed);
+        heights[i] = mode != 0 ? 2 * setpoint : -1;
+    }
+}
+
+void Text(platform::DeviceContext dc, int x, int y, const char* text) {
+    platform::TextOut(dc, x, y, text, static_cast<int>(std::strlen(text)));
+}
+
+void Line(platform::DeviceContext dc, int x0, int y0, int x1, int y1) {
+    platform::MoveTo(dc, x0, y0);
+    platform::LineTo(dc, x1, y1);
+}
+
+}  // namespace
+
+void DrawTrendAxes(platform::DeviceContext dc) {
+    platform::PenHandle oldPen = platform::SelectPen(dc, displayObjects.axisPen);
+    Line(dc, kLeftX, kZeroY, 878, kZeroY);
+    Line(dc, 878, kZeroY, 873, 290);
+    Line(dc, 878, kZeroY, 873, 300);
+    Line(dc, 868, 300, 868, 85);
+    Line(dc, 868, 85, 873, 90);
+    Line(dc, 868, 85, 863, 90);
+    for (int y : {245, 195, 145, 95}) {
+        Line(dc, 868, y, 871, y);
+    }
+    for (int x : {702, 535, 365}) {
+        Line(dc, x, kZeroY, x, 298);
+    }
+    if (IdentityKnown()) {
+        platform::SelectPen(dc, displayObjects.limitPen);
+        int heights[2];
+        ActiveLimitHeights(heights);
+        for (int h : heights) {
+            if (h >= 0) {
+                Line(dc, kLeftX, kZeroY - h, 868, kZeroY - h);
+            }
+        }
+    }
+    platform::SelectPen(dc, oldPen);
+
+    platform::FontHandle oldFont = platform::SelectFont(dc, displayObjects.scaleFont);
+    int oldAlign = platform::SetTextAlign(dc, platform::kAlignLeft | platform::kAlignBottom);
+    uint32_t oldBk = platform::SetBkColor(dc, kPanelColour);
+    Text(dc, 873, 85, "P[%]");
+    Text(dc, 876, 252, "25");
+    Text(dc, 876, 202, "50");
+    Text(dc, 876, 152, "75");
+    Text(dc, 876, 102, "100");
+    platform::SetTextAlign(dc, platform::kAlignLeft | platform::kAlignTop);
+    Text(dc, 868, 300, "t[s]");
+    platform::SetTextAlign(dc, platform::kAlignCenter | platform::kAlignTop);
+    const char(*labels)[6] = kRollLabels[CurrentRollIndex()];
+    Text(dc, 702, 303, labels[0]);
+    Text(dc, 535, 303, labels[1]);
+    Text(dc, 365, 303, labels[2]);
+    platform::SetBkColor(dc, oldBk);
+    platform::SetTextAlign(dc, oldAlign);
+    platform::SelectFont(dc, oldFont);
+}
+
+void DrawTrendHistory(platform::DeviceContext dc) {
+    if (trendBuffer.awaitingFirstSample) {
+        return;
+    }
+    platform::PenHandle oldPen = platform::SelectPen(dc, displayObjects.curvePen);
+    const int32_t* history = trendBuffer.historyRing;
+    int pos = trendBuffer.historyPos;
+    platform::MoveTo(dc, kLeftX, kZeroY - history[pos]);
+    for (int i = 1; i < kTrendSize; ++i) {
+        platform::LineTo(dc, kLeftX + i, kZeroY - history[(pos + i) % kTrendSize]);
+    }
+    // The newest sample is the one before the oldest; its stub sits where the running picture
+    // draws its newest segment.
+    int newest = kZeroY - history[(pos + kTrendSize - 1) % kTrendSize];
+    Line(dc, kNewestX - 1, newest, kNewestX, newest);
+    platform::SelectPen(dc, oldPen);
+}
+
+void DrawTrendIncrement(platform::DeviceContext dc) {
+    // The right-most column is cleared and given its limit pixels first; every scroll copies it
+    // one pixel left, so limit lines grow in from the right while the picture moves.
+    platform::PenHandle oldPen = platform::SelectPen(dc, displayObjects.erasePen);
+    Line(dc, kNewestX + 1, kScrollTop, kNewestX + 1, kZeroY);
+    if (IdentityKnown()) {
+        platform::SelectPen(dc, displayObjects.limitPen);
+        int heights[2];
+        ActiveLimitHeights(heights);
+        for (int h : heights) {
+            if (h >= 0) {
+                Line(dc, kNewestX + 1, kZeroY - h, kNewestX + 2, kZeroY - h);
+            }
+        }
+    }
+    platform::SelectPen(dc, displayObjects.curvePen);
+    TrendStep step;
+    while (TakeTrendSample(&step)) {
+        platform::BitBlt(dc, kLeftX, kScrollTop, kScrollWidth, kScrollHeight, kLeftX + 1,
+                         kScrollTop);
+        platform::MoveTo(dc, kNewestX - 1, kZeroY - step.from);
+        if (step.connect) {
+            platform::LineTo(dc, kNewestX, kZeroY - step.to);
+        }
+    }
+    platform::SelectPen(dc, oldPen);
+}
+
+void TrendTick(platform::WindowHandle window) {
+    std::atomic<uint8_t>& countdown = windowFlags.alarmCountdown;
+    if (countdown.load(std::memory_order_relaxed) != 0) {
+        uint8_t count = static_cast<uint8_t>(countdown.fetch_add(1, std::memory_order_relaxed) + 1);
+        // An alarm code that restarts the count between the increment and here wins: the freeze
+        // then waits for the new count to run out.
+        if (count >= kRollStopTicks[CurrentRollIndex()] &&
+            countdown.compare_exchange_strong(count, 0, std::memory_order_relaxed)) {
+            windowFlags.frozen.store(1, std::memory_order_relaxed);
+            windowFlags.fullRepaint.store(1, std::memory_order_relaxed);
+        }
+    }
+    platform::InvalidateRect(window, &graphRect, false);
+}
