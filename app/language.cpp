@@ -7,6 +7,7 @@
 
 // Windows-1252 bytes throughout; a text is at most 63 bytes, so each initialiser also proves at
 // compile time that its terminator fits the slot. Slots without a text stay zero.
+// clang-format off
 const char kLanguageTable[kSlotCount][kSlotSize] = {
     // English, slots 0 to 99
     /*   0 */ "About",
@@ -110,9 +111,7 @@ const char kLanguageTable[kSlotCount][kSlotSize] = {
     /*  98 */ "Error Writing file to disc",
     /*  99 */ "",
     // German, slots 100 to 199
-    /* 100 */
-    "\xDC"
-    "ber",
+    /* 100 */ "\xDC" "ber",
     /* 101 */ "Ja  ",
     /* 102 */ "Nein",
     /* 103 */ "Aus",
@@ -182,9 +181,7 @@ const char kLanguageTable[kSlotCount][kSlotSize] = {
     /* 167 */ "",
     /* 168 */ "",
     /* 169 */ "",
-    /* 170 */
-    "Kein Modul angeschlossen. \xDC"
-    "bertragung unm\xF6glich.\nIgnorieren?",
+    /* 170 */ "Kein Modul angeschlossen. \xDC" "bertragung unm\xF6glich.\nIgnorieren?",
     /* 171 */ "Keine Verbindung zum Modul.",
     /* 172 */ "",
     /* 173 */ "",
@@ -195,9 +192,7 @@ const char kLanguageTable[kSlotCount][kSlotSize] = {
     /* 178 */ "",
     /* 179 */ "",
     /* 180 */ "Einrichten des Vorgangs nicht m\xF6glich!",
-    /* 181 */
-    "Parameter nicht korrekt \xFC"
-    "bertragen!",
+    /* 181 */ "Parameter nicht korrekt \xFC" "bertragen!",
     /* 182 */ "Timeout bei Best\xE4tigung der Parametern.\nBitte kontrollieren",
     /* 183 */ "Konfigurationseinstellungen k\xF6nnen nicht gelesen werden!",
     /* 184 */ "Nicht eine Korvex-Datei,\neinlesen von Parametern unterbrochen!",
@@ -212,9 +207,7 @@ const char kLanguageTable[kSlotCount][kSlotSize] = {
     /* 193 */ "Fehler bei Speicherreservierung",
     /* 194 */ "Fehler bei der Wiederherstellung des BMP-Farbformates",
     /* 195 */ "Fehler bei der Wiederherstellung der Farbinformation",
-    /* 196 */
-    "Fehler beim Schlie\xDF"
-    "en der Datei...",
+    /* 196 */ "Fehler beim Schlie\xDF" "en der Datei...",
     /* 197 */ "Fehler beim Einrichten der BMP-Datei",
     /* 198 */ "Fehler beim Speichern",
     /* 199 */ "",
@@ -229,9 +222,7 @@ const char kLanguageTable[kSlotCount][kSlotSize] = {
     /* 207 */ "Gr\xE6nsev\xE6rdi",
     /* 208 */ "Hysterese",
     /* 209 */ "Timere",
-    /* 210 */
-    "Timeromr\xE5"
-    "de",
+    /* 210 */ "Timeromr\xE5" "de",
     /* 211 */ "Analogudgang",
     /* 212 */ "Iout",
     /* 213 */ "Polaritet",
@@ -303,12 +294,8 @@ const char kLanguageTable[kSlotCount][kSlotSize] = {
     /* 279 */ "",
     /* 280 */ "Oprettelse af Event fejlet!",
     /* 281 */ "Parametre ikke overf\xF8rt korrekt!",
-    /* 282 */
-    "Timeout p\xE5 bekr\xE6"
-    "ftelse af parametre.\nVenligst kontroller!",
-    /* 283 */
-    "Fejlede under \xE5"
-    "bning af konfigurationsfil",
+    /* 282 */ "Timeout p\xE5 bekr\xE6" "ftelse af parametre.\nVenligst kontroller!",
+    /* 283 */ "Fejlede under \xE5" "bning af konfigurationsfil",
     /* 284 */ "Ikke en Korvex-fil,\nindl\xE6sning af parametre afbrudt!",
     /* 285 */ "CommPort optaget eller ikke-eksisterende",
     /* 286 */ "Printer ikke fundet",
@@ -326,6 +313,7 @@ const char kLanguageTable[kSlotCount][kSlotSize] = {
     /* 298 */ "Fejl under skrivning af fil til disk",
     /* 299 */ "",
 };
+// clang-format on
 
 namespace {
 

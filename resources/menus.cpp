@@ -10,6 +10,7 @@ using platform::MenuResource;
 
 // Each bar lists its popups in order, every popup closed by an EndPopup; separators and ends
 // carry an empty text. Parameters and About are commands on the bar itself.
+// clang-format off
 const MenuEntry kEnglishMenu[] = {
     {MenuEntryKind::Popup, 0, "&File"},
     {MenuEntryKind::Item, 2009, "&Save Parameters"},
@@ -85,9 +86,7 @@ const MenuEntry kGermanMenu[] = {
     {MenuEntryKind::Item, 2127, "&Deutsch"},
     {MenuEntryKind::Item, 2227, "D\xE4nisc&h"},
     {MenuEntryKind::EndPopup, 0, ""},
-    {MenuEntryKind::BarItem, 103,
-     "&\xDC"
-     "ber"},
+    {MenuEntryKind::BarItem, 103, "&\xDC" "ber"},
 };
 
 const MenuEntry kDanishMenu[] = {
@@ -128,6 +127,7 @@ const MenuEntry kDanishMenu[] = {
     {MenuEntryKind::EndPopup, 0, ""},
     {MenuEntryKind::BarItem, 103, "&Omkring"},
 };
+// clang-format on
 
 const MenuResource kMenus[] = {
     {1044, kEnglishMenu, static_cast<int>(std::size(kEnglishMenu))},
