@@ -2,7 +2,15 @@
 // 4-byte chunks and a writer thread draining the transmit ring.
 #pragma once
 
+#include <cstdint>
+
 // 1 when the port "COM<port>" is open and both threads run, else 0 with nothing left behind.
 int OpenLink(int port, int baud);
 // Stops and joins both threads and releases the port; harmless when nothing is open.
 void CloseLink();
+
+// Observation points for tests: a hook that sees every chunk, on the reader thread, just before
+// the parser does; and the number of drains the writer has run since the link was opened.
+using ReceiveHook = void (*)(const uint8_t* bytes, int count);
+void SetReceiveHook(ReceiveHook hook);
+int WriterDrainCount();

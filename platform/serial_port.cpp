@@ -1,0 +1,257 @@
+// Serial ports on Linux: termios for the line, TIOCEXCL plus flock for exclusive use, poll on the
+// port and a stop eventfd for every wait, dup2 to put a returning device back in place.
+#include "platform/serial_port.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace platform {
+
+struct SerialPortObject {
+    std::string path;  // as resolved at open; a hang-up reopens this same path
+    int baud;
+    // The descriptor number never changes while the port is open (a reopen dup2s onto it), but
+    // the reader and writer threads both load it.
+    std::atomic<int> fd;
+    // Line settings found at open, restored at close. Written by the reader thread on a reopen,
+    // read by CloseSerialPort only after both link threads have been joined.
+    termios saved;
+};
+
+namespace {
+
+constexpr const char* kByIdFolder = "/dev/serial/by-id";
+
+bool BaudToSpeed(int baud, speed_t* speed) {
+    static const struct {
+        int baud;
+        speed_t speed;
+    } kRates[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
+                  {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}};
+    for (const auto& rate : kRates) {
+        if (rate.baud == baud) {
+            *speed = rate.speed;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The n-th (0-based) USB serial adapter: by its stable by-id name when udev provides them.
+std::string UsbAdapterPath(int index) {
+    DIR* dir = opendir(kByIdFolder);
+    if (dir == nullptr) {
+        static const char* const kFallback[] = {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0",
+                                                "/dev/ttyACM1"};
+        return kFallback[index];
+    }
+    std::vector<std::string> names;
+    while (dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] != '.') {
+            names.emplace_back(entry->d_name);
+        }
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    if (static_cast<size_t>(index) >= names.size()) {
+        return {};
+    }
+    return std::string(kByIdFolder) + "/" + names[static_cast<size_t>(index)];
+}
+
+// Opens path exclusively and sets the line up. Returns the descriptor, or -1 with nothing
+// changed on the device.
+int OpenDevice(const std::string& path, int baud, termios* saved) {
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    // The lock comes first: a refused second open must not touch the holder's settings.
+    // TIOCEXCL alone does not stop a privileged process, flock does.
+    if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0 || tcgetattr(fd, saved) != 0) {
+        close(fd);
+        return -1;
+    }
+    if (ioctl(fd, TIOCEXCL) != 0 || !ConfigureRawLine(fd, baud)) {
+        tcsetattr(fd, TCSANOW, saved);
+        ioctl(fd, TIOCNXCL);
+        close(fd);
+        return -1;
+    }
+    // The device needs neither line; a pseudo-terminal has no modem lines and refuses this.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd, TIOCMBIC, &lines);
+    // Whatever a previous user left in the queues is not ours to read or send.
+    tcflush(fd, TCIOFLUSH);
+    return fd;
+}
+
+}  // namespace
+
+bool ConfigureRawLine(int fd, int baud) {
+    speed_t speed;
+    termios t;
+    if (!BaudToSpeed(baud, &speed) || tcgetattr(fd, &t) != 0) {
+        return false;
+    }
+    cfmakeraw(&t);
+    t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | IGNPAR);
+    t.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    if (cfsetispeed(&t, speed) != 0 || cfsetospeed(&t, speed) != 0) {
+        return false;
+    }
+    return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+std::string ResolveSerialPortName(const char* name) {
+    if (name == nullptr || std::strncmp(name, "COM", 3) != 0) {
+        return {};
+    }
+    char* end = nullptr;
+    long number = std::strtol(name + 3, &end, 10);
+    if (end == name + 3 || *end != 0 || number < 1 || number > 99) {
+        return {};
+    }
+    std::string variable = "KVXMON_" + std::string(name);
+    const char* configured = std::getenv(variable.c_str());
+    if (configured != nullptr && configured[0] != 0) {
+        return configured;
+    }
+    if (number <= 4) {
+        return "/dev/ttyS" + std::to_string(number - 1);
+    }
+    if (number <= 8) {
+        return UsbAdapterPath(static_cast<int>(number - 5));
+    }
+    return {};
+}
+
+SerialPortHandle OpenSerialPort(const char* name, int baud) {
+    std::string path = ResolveSerialPortName(name);
+    if (path.empty()) {
+        return nullptr;
+    }
+    termios saved;
+    int fd = OpenDevice(path, baud, &saved);
+    if (fd < 0) {
+        return nullptr;
+    }
+    return new SerialPortObject{path, baud, {fd}, saved};
+}
+
+void CloseSerialPort(SerialPortHandle port) {
+    if (port == nullptr) {
+        return;
+    }
+    int fd = port->fd.load(std::memory_order_relaxed);
+    tcsetattr(fd, TCSANOW, &port->saved);
+    ioctl(fd, TIOCNXCL);
+    close(fd);  // also drops the flock
+    delete port;
+}
+
+int ReadSerialPort(SerialPortHandle port, uint8_t* buffer, int capacity, EventHandle stop) {
+    const int fd = port->fd.load(std::memory_order_relaxed);
+    pollfd fds[2] = {{EventDescriptor(stop), POLLIN, 0}, {fd, POLLIN, 0}};
+    for (;;) {
+        int ready = poll(fds, 2, -1);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return kPortHungUp;
+        }
+        if ((fds[0].revents & POLLIN) != 0 && ConsumeEvent(stop)) {
+            return kPortStopped;
+        }
+        if ((fds[1].revents & POLLIN) != 0) {
+            ssize_t n = read(fd, buffer, static_cast<size_t>(capacity));
+            if (n > 0) {
+                return static_cast<int>(n);
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                continue;
+            }
+            return kPortHungUp;  // end of file or EIO: the other end is gone
+        }
+        if ((fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            return kPortHungUp;
+        }
+    }
+}
+
+bool ReopenSerialPort(SerialPortHandle port) {
+    const int fd = port->fd.load(std::memory_order_relaxed);
+    // Let go of the lost device so that, should the same one return, our own locks do not
+    // refuse it. Both calls may fail on a hung-up line; nothing depends on them then.
+    ioctl(fd, TIOCNXCL);
+    flock(fd, LOCK_UN);
+    termios saved;
+    int fresh = OpenDevice(port->path, port->baud, &saved);
+    if (fresh < 0) {
+        return false;
+    }
+    // dup2 swaps the device under the descriptor number in one step: the writer thread, which
+    // may be writing to that number right now, reaches either the lost device or the new one,
+    // never a closed or reused descriptor. The flock stays with the new open file.
+    if (dup2(fresh, fd) < 0) {
+        tcsetattr(fresh, TCSANOW, &saved);
+        ioctl(fresh, TIOCNXCL);
+        close(fresh);
+        return false;
+    }
+    close(fresh);
+    port->saved = saved;
+    return true;
+}
+
+int WriteSerialPort(SerialPortHandle port, const uint8_t* bytes, int count, EventHandle stop) {
+    const int fd = port->fd.load(std::memory_order_relaxed);
+    int done = 0;
+    while (done < count) {
+        ssize_t n = write(fd, bytes + done, static_cast<size_t>(count - done));
+        if (n > 0) {
+            done += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN) {
+            return kPortHungUp;
+        }
+        // The output queue is full: wait for room or for the stop, never spin.
+        pollfd fds[2] = {{EventDescriptor(stop), POLLIN, 0}, {fd, POLLOUT, 0}};
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return kPortHungUp;
+        }
+        if ((fds[0].revents & POLLIN) != 0 && ConsumeEvent(stop)) {
+            tcflush(fd, TCOFLUSH);
+            return kPortStopped;
+        }
+        if ((fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            return kPortHungUp;
+        }
+    }
+    return count;
+}
+
+}  // namespace platform

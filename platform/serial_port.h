@@ -1,0 +1,48 @@
+// The serial port of the link: a "COM<n>" name resolved to a Linux device, opened exclusively in
+// raw 8N1 without flow control, and reads and writes that wait on the port and a stop event
+// together, so a link thread blocks in one poll and can always be stopped.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/event.h"
+
+namespace platform {
+
+struct SerialPortObject;
+using SerialPortHandle = SerialPortObject*;
+
+// Results of the waiting reads and writes besides a byte count.
+inline constexpr int kPortStopped = -1;  // the stop event was set
+inline constexpr int kPortHungUp = -2;   // the device went away (unplugged, pty master closed)
+
+// The device path for a port name "COM<n>": the environment variable KVXMON_COM<n> when set,
+// else COM1..COM4 are /dev/ttyS0..3 and COM5..COM8 the 1st..4th USB serial adapter (the sorted
+// entries of /dev/serial/by-id/, or without that folder /dev/ttyUSB0, /dev/ttyUSB1, /dev/ttyACM0,
+// /dev/ttyACM1). Empty when the name maps to nothing.
+std::string ResolveSerialPortName(const char* name);
+
+// Opens and configures the port; nullptr when it does not exist, another holder has it or it
+// refuses the settings. Pending bytes of an earlier user are discarded.
+SerialPortHandle OpenSerialPort(const char* name, int baud);
+// Restores the line settings found at open and releases the port. nullptr is ignored.
+void CloseSerialPort(SerialPortHandle port);
+
+// Reader side. Waits until bytes arrive and returns how many were read (1..capacity), or
+// kPortStopped, or kPortHungUp once the device has gone.
+int ReadSerialPort(SerialPortHandle port, uint8_t* buffer, int capacity, EventHandle stop);
+// After a hang-up: opens the same device path again and puts it in place of the lost one under
+// the same descriptor, so a concurrent writer never sees a closed or reused descriptor. True when
+// the device is back and configured.
+bool ReopenSerialPort(SerialPortHandle port);
+
+// Writer side. Writes all bytes, waiting for room in the output queue as needed. Returns count,
+// kPortStopped (output not yet sent is discarded) or kPortHungUp (the bytes are lost).
+int WriteSerialPort(SerialPortHandle port, const uint8_t* bytes, int count, EventHandle stop);
+
+// Raw 8N1 line setup on an open terminal descriptor, for tools that own their descriptor
+// (the simulator). False when the descriptor is not a terminal or refuses the settings.
+bool ConfigureRawLine(int fd, int baud);
+
+}  // namespace platform
