@@ -35,7 +35,7 @@ void ShowSettingsSaveResult(platform::WindowHandle window, int32_t result) {
 }
 
 // The link invalidates the window after link loss; it knows nothing of windows itself.
-[[maybe_unused]] void InvalidateMainWindow(bool erase) {
+void InvalidateMainWindow(bool erase) {
     platform::WindowHandle window = mainWindow.load(std::memory_order_acquire);
     if (window != nullptr) {
         platform::InvalidateRect(window, nullptr, erase);
@@ -101,6 +101,7 @@ void DeleteDisplayObjects() {
 
 void OnCreate(platform::WindowHandle window) {
     mainWindow.store(window, std::memory_order_release);
+    SetInvalidateWindowHook(InvalidateMainWindow);
     ResetPanelState();
     ShowSettingsSaveResult(window, LoadSettings(settings));
     OpenStoredPort(window);
@@ -138,6 +139,7 @@ void OnDestroy(platform::WindowHandle window) {
     platform::CloseEvent(replyEvent.exchange(nullptr, std::memory_order_acq_rel));
     DeleteDisplayObjects();
     KillTimers(window);
+    SetInvalidateWindowHook(nullptr);
     mainWindow.store(nullptr, std::memory_order_release);
     platform::PostQuitMessage(0);
 }
