@@ -1,6 +1,94 @@
 #include "params/parameter_file.h"
 
-void BuildParameterRecord(uint8_t*) {}
-void ApplyParameterRecord(const uint8_t*) {}
-int32_t WriteParameterFile(const char*) { return 0; }
-int32_t ReadParameterFile(const char*) { return 0; }
+#include "app/language.h"
+#include "link/protocol.h"
+#include "params/parameter_set.h"
+#include "platform/file.h"
+
+namespace {
+
+constexpr int kIdentityOffset = 2 * kParameterCount;
+static_assert(kIdentityOffset + kIdentitySize == kParameterFileSize);
+
+constexpr int kSlotNotRead = 87;
+constexpr int kSlotNotSaved = 88;
+constexpr int kCaptionProgramTitle = 34;
+
+// The identity text is held zero-terminated; a file whose text area has no terminator was not
+// written by this program and would make the panel read past the text.
+bool IdentityTerminated(const uint8_t* identity) {
+    for (int i = 0; i < kIdentitySize; ++i) {
+        if (identity[i] == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+// The identity area goes out as the text area holds it, bytes after the terminator included. Only
+// if the device filled all 44 bytes without a terminator is the last one written as 0, so that
+// every file this program saves is one it can load again.
+void BuildParameterRecord(uint8_t out[kParameterFileSize]) {
+    for (int i = 0; i < kParameterCount; ++i) {
+        const uint16_t word = parameterSet.deviceWords[i].load(std::memory_order_relaxed);
+        out[2 * i] = static_cast<uint8_t>(word & 0xFF);
+        out[2 * i + 1] = static_cast<uint8_t>(word >> 8);
+    }
+    for (int i = 0; i < kIdentitySize; ++i) {
+        out[kIdentityOffset + i] =
+            static_cast<uint8_t>(liveValues.identity[i].load(std::memory_order_relaxed));
+    }
+    if (!IdentityTerminated(out + kIdentityOffset)) {
+        out[kParameterFileSize - 1] = 0;
+    }
+}
+
+void ApplyParameterRecord(const uint8_t in[kParameterFileSize]) {
+    for (int i = 0; i < kParameterCount; ++i) {
+        const auto word = static_cast<uint16_t>(in[2 * i] | (in[2 * i + 1] << 8));
+        parameterSet.deviceWords[i].store(word, std::memory_order_relaxed);
+    }
+    for (int i = 0; i < kIdentitySize; ++i) {
+        liveValues.identity[i].store(static_cast<char>(in[kIdentityOffset + i]),
+                                     std::memory_order_relaxed);
+    }
+}
+
+int32_t WriteParameterFile(const char* path) {
+    platform::FileOpenResult opened = platform::OpenFile(
+        path, platform::FileAccess::Write, platform::FileCreation::CreateAlways, true);
+    if (opened.file == nullptr) {
+        return opened.error;
+    }
+    uint8_t record[kParameterFileSize];
+    BuildParameterRecord(record);
+    if (platform::WriteFile(opened.file, record, kParameterFileSize) < kParameterFileSize) {
+        ShowSlotMessage(nullptr, kSlotNotSaved, kCaptionProgramTitle, 0);
+    }
+    platform::CloseFile(opened.file);
+    return 0;
+}
+
+int32_t ReadParameterFile(const char* path) {
+    // A missing file is created empty: the open dialog has already asked the user to create it,
+    // and the empty file then reports as too short below.
+    platform::FileOpenResult opened = platform::OpenFile(path, platform::FileAccess::Read,
+                                                         platform::FileCreation::OpenAlways, true);
+    if (opened.file == nullptr) {
+        return opened.error;
+    }
+    uint8_t record[kParameterFileSize];
+    const int got = platform::ReadFile(opened.file, record, kParameterFileSize);
+    platform::CloseFile(opened.file);
+    if (got < kParameterFileSize) {
+        ShowSlotMessage(nullptr, kSlotNotRead, kCaptionProgramTitle, 0);
+        return kResultNothingMore;
+    }
+    if (!IdentityTerminated(record + kIdentityOffset)) {
+        return kResultNotParameterFile;
+    }
+    ApplyParameterRecord(record);
+    return 0;
+}

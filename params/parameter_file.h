@@ -15,5 +15,6 @@ void ApplyParameterRecord(const uint8_t in[kParameterFileSize]);
 // Writes the record to path: 0, or the system error code. Shows slot 88 on a short write.
 int32_t WriteParameterFile(const char* path);
 // Reads the record from path into the device copy and identity: 0; kResultNothingMore after
-// showing slot 87 when the file is shorter than 88 bytes; or the system error code.
+// showing slot 87 when the file is shorter than 88 bytes; kResultNotParameterFile when its
+// identity text has no terminator; or the system error code. Only a 0 result replaces anything.
 int32_t ReadParameterFile(const char* path);

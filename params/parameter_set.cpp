@@ -1,5 +1,7 @@
 #include "params/parameter_set.h"
 
+#include <cstdio>
+
 // Band spans reach up to the next transfer code, so the receive bands are contiguous from 3000 to
 // 64999. The dP/dt setpoint takes 5..99 at every check: the band leaves room for 0..99, and a value
 // the entry field accepts must also be the value that is sent.
@@ -38,7 +40,104 @@ int FindParameterBand(uint16_t code) {
     return -1;
 }
 
-void CopyDeviceToEdit() {}
-void FormatTimeText(uint16_t, char out[16]) { out[0] = 0; }
-uint16_t ParseTimeText(const char*, int) { return 0; }
-void RescaleTimes(uint16_t) {}
+void CopyDeviceToEdit() {
+    for (int i = 0; i < kParameterCount; ++i) {
+        parameterSet.editWords[i] = parameterSet.deviceWords[i].load(std::memory_order_relaxed);
+    }
+}
+
+namespace {
+
+// Hundredths of a second while the edit copy's timer range is 0, tenths for any other value.
+int TimeDecimals() {
+    return parameterSet.editWords[timerRange] == 0 ? 2 : 1;
+}
+
+// The standard decimal reading: leading white space, an optional sign, then digits up to the
+// first character that is not one. Nothing else is checked, so a text without digits reads as 0.
+long ReadDecimal(const char* text) {
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) {
+        ++p;
+    }
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    long value = 0;
+    // The texts are a few characters long; the cap only keeps a long text from overflowing.
+    while (*p >= '0' && *p <= '9' && value < 100000000L) {
+        value = value * 10 + (*p - '0');
+        ++p;
+    }
+    return negative ? -value : value;
+}
+
+}  // namespace
+
+void FormatTimeText(uint16_t value, char out[16]) {
+    if (TimeDecimals() == 2) {
+        std::snprintf(out, 16, "%d.%02d", value / 100, value % 100);
+    } else {
+        std::snprintf(out, 16, "%d.%d", value / 10, value % 10);
+    }
+}
+
+// The digits are laid out as they would stand without the separator: integer part, then exactly
+// as many decimals as the unit has (extra ones dropped, missing ones zero), then read as one
+// number. A negative text wraps to a large value that every caller rejects.
+uint16_t ParseTimeText(const char* text, int length) {
+    if (text == nullptr || length <= 0) {
+        return 0;
+    }
+    const int decimals = TimeDecimals();
+    const int maxIntegerDigits = 4 - decimals;
+
+    int separator = -1;
+    for (int i = 0; i < length && i < 4; ++i) {
+        if (text[i] == '.' || text[i] == ',') {
+            separator = i;
+            break;
+        }
+    }
+
+    char digits[16];
+    int n = 0;
+    if (separator < 0) {
+        if (length > maxIntegerDigits) {
+            return 9999;
+        }
+        for (int i = 0; i < length; ++i) {
+            digits[n++] = text[i];
+        }
+    } else {
+        if (separator > maxIntegerDigits) {
+            return 9999;
+        }
+        if (separator == 0) {
+            digits[n++] = '0';
+        }
+        for (int i = 0; i < separator; ++i) {
+            digits[n++] = text[i];
+        }
+    }
+    for (int i = 0; i < decimals; ++i) {
+        const int at = separator + 1 + i;
+        digits[n++] = (separator >= 0 && at < length) ? text[at] : '0';
+    }
+    digits[n] = 0;
+    return static_cast<uint16_t>(ReadDecimal(digits));
+}
+
+void RescaleTimes(uint16_t newRange) {
+    for (int word : {limit1Tr, limit2Tr, ts}) {
+        uint32_t value = parameterSet.editWords[word];
+        if (newRange != 0) {
+            value /= 10;
+        } else {
+            value = value * 10 > 9999 ? 9999 : value * 10;
+        }
+        parameterSet.editWords[word] = static_cast<uint16_t>(value);
+    }
+}

@@ -1,0 +1,40 @@
+// Plain files for the system code, which may not touch the operating system itself: opening with
+// a creation rule, an exclusive hold against every other opener (another KVXMon included), whole
+// reads and writes that report how many bytes moved, and the system's error code on failure.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+struct FileObject;
+using FileHandle = FileObject*;
+
+enum class FileAccess { Read, Write, ReadWrite };
+
+enum class FileCreation {
+    OpenAlways,    // open the file, creating it empty when it is missing
+    CreateAlways,  // create the file, or empty an existing one
+    OpenExisting,  // open the file only if it is there
+};
+
+struct FileOpenResult {
+    FileHandle file;  // nullptr on failure
+    int32_t error;    // 0, or the system error code (errno) of the failure
+    bool existed;     // the file was there before this open
+};
+
+// exclusive: the open fails with EWOULDBLOCK while another open description holds the file
+// exclusively, and holds it so until CloseFile. An existing file is never emptied before the hold
+// is taken. Directories are refused with EISDIR. The descriptor is not inherited by children.
+FileOpenResult OpenFile(const char* path, FileAccess access, FileCreation creation, bool exclusive);
+
+// Both move up to count bytes from the current position, continuing after partial transfers,
+// and return the number of bytes moved. *error (when given) becomes 0 or the system error code
+// that stopped the transfer; reaching the end of the file is not an error.
+int ReadFile(FileHandle file, void* buffer, int count, int32_t* error = nullptr);
+int WriteFile(FileHandle file, const void* buffer, int count, int32_t* error = nullptr);
+
+void CloseFile(FileHandle file);
+
+}  // namespace platform
