@@ -71,6 +71,8 @@ class LinkTest : public ::testing::Test {
         CloseLink();
         ResetProtocolState();
         ResetCommandQueue();
+        uint8_t stale[kTxRingSize];
+        TakeTxBytes(stale);  // bytes an earlier test left for a link that closed
         recordedCount.store(0);
         oddChunk.store(false);
         SetReceiveHook(Record);
