@@ -1,15 +1,14 @@
 // Shared by the link tests: a fake device on a pseudo-terminal whose master end the test reads
-// and writes byte for byte, and counts of the process's threads and open descriptors.
+// and writes byte for byte, a scratch folder for symlinks, and counts of threads and descriptors.
 #pragma once
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,29 +28,20 @@ inline void SleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// Polls a condition every few milliseconds until it holds or the limit passes.
 template <typename Condition>
 bool WaitUntil(Condition condition, int limitMs) {
-    const auto start = Clock::now();
-    while (!condition()) {
+    for (const auto start = Clock::now(); !condition(); SleepMs(5)) {
         if (ElapsedMs(start) > limitMs) {
             return false;
         }
-        SleepMs(5);
     }
     return true;
 }
 
 inline int CountEntries(const char* folder) {
-    DIR* dir = opendir(folder);
-    int count = 0;
-    while (dirent* entry = readdir(dir)) {
-        count += entry->d_name[0] != '.';
-    }
-    closedir(dir);
-    return count;
+    auto entries = std::filesystem::directory_iterator(folder);
+    return static_cast<int>(std::distance(begin(entries), end(entries)));
 }
-
 inline int ThreadCount() {
     return CountEntries("/proc/self/task");
 }
@@ -76,12 +66,8 @@ struct PtyDevice {
         return slave >= 0 && platform::ConfigureRawLine(slave, 9600);
     }
     void Close() {
-        if (master >= 0) {
-            close(master);
-        }
-        if (slave >= 0) {
-            close(slave);
-        }
+        close(master);
+        close(slave);
         master = slave = -1;
     }
     ~PtyDevice() { Close(); }
@@ -91,42 +77,30 @@ struct PtyDevice {
     }
     // What the link sent, up to want bytes or until the limit passes.
     std::vector<uint8_t> Read(size_t want, int limitMs) const {
-        std::vector<uint8_t> got;
-        const auto start = Clock::now();
-        while (got.size() < want && ElapsedMs(start) < limitMs) {
+        std::vector<uint8_t> got(want);
+        size_t have = 0;
+        for (const auto start = Clock::now(); have < want && ElapsedMs(start) < limitMs;) {
             pollfd p{master, POLLIN, 0};
             if (poll(&p, 1, 10) == 1) {
-                uint8_t buffer[256];
-                ssize_t n = read(master, buffer, std::min(sizeof buffer, want - got.size()));
-                if (n > 0) {
-                    got.insert(got.end(), buffer, buffer + n);
-                }
+                ssize_t n = read(master, got.data() + have, want - have);
+                have += n > 0 ? static_cast<size_t>(n) : 0;
             }
         }
+        got.resize(have);
         return got;
     }
 };
 
-// A temporary folder for symlinks, removed with what it holds.
 struct TempFolder {
     std::string path;
     TempFolder() {
         char name[] = "/tmp/kvxlinkXXXXXX";
         path = mkdtemp(name);
     }
-    ~TempFolder() {
-        DIR* dir = opendir(path.c_str());
-        while (dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] != '.') {
-                unlink((path + "/" + entry->d_name).c_str());
-            }
-        }
-        closedir(dir);
-        rmdir(path.c_str());
-    }
+    ~TempFolder() { std::filesystem::remove_all(path); }
 };
 
-// Points link at target in one step, as a udev rule or kvxsim --link would.
+// Points link at target in one step, as udev or kvxsim --link would.
 inline bool PointLink(const std::string& link, const std::string& target) {
     const std::string temporary = link + ".new";
     unlink(temporary.c_str());
