@@ -21,9 +21,9 @@
 
 namespace {
 
-// Output beyond this waits for nobody: with no one reading the line, new messages are dropped
-// whole rather than piling up.
-constexpr size_t kPendingLimit = 4096;
+// Room for a poll reply and a little more. With no one reading the line, new messages are
+// dropped whole rather than piling up into a stale burst for the next receiver.
+constexpr size_t kPendingLimit = 1024;
 
 const char kHelp[] =
     "Usage: kvxsim [options]\n"
