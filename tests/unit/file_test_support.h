@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -22,40 +21,33 @@ class TempDirTest : public ::testing::Test {
         dir_ = pattern;
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
-
     std::string PathOf(const char* name) const { return (dir_ / name).string(); }
-
     std::filesystem::path dir_;
 };
 
 inline std::vector<uint8_t> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 inline void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 struct RecordedBox {
-    std::string text;
-    std::string caption;
+    std::string text, caption;
     platform::MessageIcon icon;
     platform::MessageButtons buttons;
 };
-
 inline std::vector<RecordedBox> recordedBoxes;
-
-inline platform::MessageResult RecordBox(const char* text, const char* caption,
-                                         platform::MessageIcon icon,
-                                         platform::MessageButtons buttons) {
-    recordedBoxes.push_back({text, caption, icon, buttons});
-    return platform::MessageResult::Ok;
-}
 
 inline void StartRecordingBoxes() {
     recordedBoxes.clear();
-    platform::SetMessageBoxHook(&RecordBox);
+    platform::SetMessageBoxHook([](const char* text, const char* caption,
+                                   platform::MessageIcon icon, platform::MessageButtons buttons) {
+        recordedBoxes.push_back({text, caption, icon, buttons});
+        return platform::MessageResult::Ok;
+    });
 }

@@ -1,7 +1,6 @@
 #include "params/parameter_file.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include "app/settings.h"
 #include "file_test_support.h"
@@ -20,7 +19,9 @@ class ParameterFile : public TempDirTest {
             parameterSet.deviceWords[i] = 0;
             parameterSet.editWords[i] = 0;
         }
-        SetIdentity("");
+        for (auto& c : liveValues.identity) {
+            c = 0;
+        }
         StartRecordingBoxes();
         path_ = PathOf("unit.KVX");
     }
@@ -28,115 +29,77 @@ class ParameterFile : public TempDirTest {
         platform::SetMessageBoxHook(nullptr);
         TempDirTest::TearDown();
     }
-    static void SetIdentity(const char* text) {
-        for (int i = 0; i < kIdentitySize; ++i) {
-            liveValues.identity[i] = 0;
-        }
-        for (int i = 0; text[i] != 0 && i < kIdentitySize; ++i) {
-            liveValues.identity[i] = text[i];
-        }
-    }
-    static std::vector<uint8_t> DeviceImage() {
+    static std::vector<uint8_t> Record() {
         std::vector<uint8_t> image(kParameterFileSize);
         BuildParameterRecord(image.data());
         return image;
-    }
-    void ExpectNothingReplaced() {
-        for (int i = 0; i < kParameterCount; ++i) {
-            EXPECT_EQ(parameterSet.deviceWords[i].load(), 0) << i;
-        }
-        EXPECT_EQ(liveValues.identity[0].load(), 0);
     }
     std::string path_;
 };
 
 TEST_F(ParameterFile, SaveThenLoadGivesTheSameBytes) {
+    EXPECT_EQ(Record(), std::vector<uint8_t>(kParameterFileSize, 0));  // before any report
     for (int i = 0; i < kParameterCount; ++i) {
         parameterSet.deviceWords[i] = static_cast<uint16_t>(0x0102 * (i + 1) + 0x80);
     }
-    SetIdentity("Korvex 2000 V1.7 long identity text");
-    liveValues.identity[40] = 'x';  // left over from an earlier, longer text: kept as it is
+    const char text[] = "Korvex 2000\0x";  // bytes after the terminator travel too
+    for (int i = 0; i < static_cast<int>(sizeof text); ++i) {
+        liveValues.identity[i] = text[i];
+    }
     parameterSet.editWords[limit1Setpoint] = 55;  // the edit copy is never saved
-    const std::vector<uint8_t> before = DeviceImage();
+    const std::vector<uint8_t> before = Record();
+    WriteAll(path_, std::vector<uint8_t>(500, 0xEE));  // an existing longer file is replaced
 
     ASSERT_EQ(WriteParameterFile(path_.c_str()), 0);
-    const std::vector<uint8_t> file = ReadAll(path_);
+    std::vector<uint8_t> file = ReadAll(path_);
     ASSERT_EQ(file, before);
-    EXPECT_EQ(file[0], 0x82);  // word 0 little-endian: 0x0182
+    EXPECT_EQ(file[0], 0x82);  // word 0, 0x0182, little-endian
     EXPECT_EQ(file[1], 0x01);
     EXPECT_EQ(file[44], 'K');
-    EXPECT_EQ(file[84], 'x');
+    EXPECT_EQ(file[56], 'x');
 
     for (int i = 0; i < kParameterCount; ++i) {
         parameterSet.deviceWords[i] = 0;
     }
-    SetIdentity("other");
+    liveValues.identity[0] = 0;
+    file.resize(120, 0xFF);  // a longer file loads its first 88 bytes
+    WriteAll(path_, file);
     ASSERT_EQ(ReadParameterFile(path_.c_str()), 0);
-    EXPECT_EQ(DeviceImage(), before);
+    EXPECT_EQ(Record(), before);
     EXPECT_TRUE(recordedBoxes.empty());
 }
 
-TEST_F(ParameterFile, BeforeAnyReportTheRecordIsAllZero) {
-    ASSERT_EQ(WriteParameterFile(path_.c_str()), 0);
-    EXPECT_EQ(ReadAll(path_), std::vector<uint8_t>(kParameterFileSize, 0));
-}
-
-TEST_F(ParameterFile, SavingOverALongerFileLeavesExactlyTheRecord) {
-    WriteAll(path_, std::vector<uint8_t>(500, 0xEE));
-    ASSERT_EQ(WriteParameterFile(path_.c_str()), 0);
-    EXPECT_EQ(ReadAll(path_).size(), static_cast<size_t>(kParameterFileSize));
-}
-
 TEST_F(ParameterFile, UnterminatedIdentityIsSavedLoadable) {
-    for (int i = 0; i < kIdentitySize; ++i) {
-        liveValues.identity[i] = 'A';
+    for (auto& c : liveValues.identity) {
+        c = 'A';
     }
     ASSERT_EQ(WriteParameterFile(path_.c_str()), 0);
-    SetIdentity("");
     EXPECT_EQ(ReadParameterFile(path_.c_str()), 0);
     EXPECT_EQ(liveValues.identity[42].load(), 'A');
     EXPECT_EQ(liveValues.identity[43].load(), 0);
 }
 
-TEST_F(ParameterFile, ShortOrMissingFileShowsNotReadAndReplacesNothing) {
-    WriteAll(path_, std::vector<uint8_t>(87, 5));
+TEST_F(ParameterFile, FilesThatAreNotRecordsReplaceNothing) {
+    const std::string shortFile = PathOf("short.KVX");
     const std::string missing = PathOf("new.KVX");
-    for (const std::string& path : {path_, missing}) {
+    WriteAll(shortFile, std::vector<uint8_t>(87, 5));
+    WriteAll(path_, std::vector<uint8_t>(kParameterFileSize, 'A'));
+    for (const std::string& path : {shortFile, missing}) {
         recordedBoxes.clear();
         EXPECT_EQ(ReadParameterFile(path.c_str()), kResultNothingMore);
         ASSERT_EQ(recordedBoxes.size(), 1u);
         EXPECT_EQ(recordedBoxes[0].text, "Parameters could not be read.");
         EXPECT_EQ(recordedBoxes[0].caption, "Korvex Configuration tool");
-        EXPECT_EQ(recordedBoxes[0].icon, platform::MessageIcon::Error);
-        ExpectNothingReplaced();
     }
     EXPECT_TRUE(ReadAll(missing).empty());  // created empty, as the open dialog asked
-}
-
-TEST_F(ParameterFile, LongerFileLoadsItsFirst88Bytes) {
-    std::vector<uint8_t> file(120, 0xFF);
-    for (int i = 0; i < kParameterFileSize; ++i) {
-        file[i] = static_cast<uint8_t>(i);
-    }
-    file[60] = 0;
-    WriteAll(path_, file);
-    ASSERT_EQ(ReadParameterFile(path_.c_str()), 0);
-    EXPECT_EQ(parameterSet.deviceWords[0].load(), 0x0100);
-    EXPECT_EQ(parameterSet.deviceWords[21].load(), 0x2B2A);
-    EXPECT_EQ(liveValues.identity[0].load(), 44);
-    EXPECT_EQ(liveValues.identity[43].load(), 87);
-}
-
-TEST_F(ParameterFile, IdentityWithoutTerminatorIsNotAParameterFile) {
-    WriteAll(path_, std::vector<uint8_t>(kParameterFileSize, 'A'));
+    recordedBoxes.clear();
     EXPECT_EQ(ReadParameterFile(path_.c_str()), kResultNotParameterFile);
     EXPECT_TRUE(recordedBoxes.empty());
-    ExpectNothingReplaced();
+    EXPECT_EQ(Record(), std::vector<uint8_t>(kParameterFileSize, 0));
 }
 
 TEST_F(ParameterFile, FailedOpensGiveTheSystemCode) {
-    const std::string missingDir = PathOf("gone/unit.KVX");
-    EXPECT_EQ(WriteParameterFile(missingDir.c_str()), ENOENT);
+    EXPECT_EQ(WriteParameterFile(PathOf("gone/unit.KVX").c_str()), ENOENT);
     EXPECT_EQ(ReadParameterFile(dir_.c_str()), EISDIR);
 
     WriteAll(path_, std::vector<uint8_t>(kParameterFileSize, 0));
