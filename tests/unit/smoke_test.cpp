@@ -2,4 +2,6 @@
 
 #include "link/protocol.h"
 
-TEST(Smoke, LiveValuesStartBlank) { EXPECT_EQ(liveValues.measurement.load(), -1); }
+TEST(Smoke, LiveValuesStartBlank) {
+    EXPECT_EQ(liveValues.measurement.load(), -1);
+}
