@@ -37,7 +37,8 @@ void StoreIdentity(const char in[kIdentitySize]);
 
 // Receive side, reader thread only. Chunks may split messages anywhere.
 void ParseReceived(const uint8_t* bytes, int count);
-// Back to the start-up state of the receiver and the live values (tests and start-up).
+// Back to the start-up state of the receiver and the live values (tests and start-up). Only
+// while no reader thread runs: the line buffer belongs to that thread.
 void ResetProtocolState();
 
 // Send side, window thread only.
@@ -48,6 +49,11 @@ void SendPoll();
 // Returns false when it was dropped.
 bool QueueWord(uint16_t transferCode, uint16_t value);
 bool CommandQueueEmpty();
+// Forgets every queued word (tests and start-up).
+void ResetCommandQueue();
+// The link tick invalidates the whole main window through this hook when the values are blanked;
+// the window installs it. Without a hook nothing is invalidated.
+void SetInvalidateWindowHook(void (*hook)(bool erase));
 // Timer 50: send one queued word, or confirm a transfer, or count the link timeout down, or
 // blank the values once after link loss.
 void LinkTick();
