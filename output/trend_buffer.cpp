@@ -52,3 +52,17 @@ bool TakeTrendSample(TrendStep* step) {
     trendBuffer.sampleRead.store(NextTrendIndex(read), std::memory_order_release);
     return true;
 }
+
+void ResetTrendBuffer() {
+    for (auto& sample : trendBuffer.sampleRing) {
+        sample.store(0);
+    }
+    trendBuffer.sampleWrite.store(0);
+    trendBuffer.sampleRead.store(0);
+    for (auto& sample : trendBuffer.historyRing) {
+        sample = 0;
+    }
+    trendBuffer.historyPos = 0;
+    trendBuffer.lastPlotted = 0;
+    trendBuffer.awaitingFirstSample = true;
+}

@@ -27,6 +27,8 @@ inline constexpr int kRollStopTicks[3] = {40, 120, 240};
 void AppendTrendSample();
 // Window thread: drops samples not yet plotted (after a roll time change).
 void ResyncTrend();
+// Back to the start-up state: empty rings, first sample awaited (tests; no reader may run).
+void ResetTrendBuffer();
 // One plotted step of the curve: a line from height `from` to height `to`, unless it is the
 // very first sample plotted, which is not connected to anything.
 struct TrendStep {

@@ -1,6 +1,7 @@
 #include "params/parameter_file.h"
 
 #include "app/language.h"
+#include "app/window_state.h"
 #include "link/protocol.h"
 #include "params/parameter_set.h"
 #include "platform/file.h"
@@ -65,7 +66,7 @@ int32_t WriteParameterFile(const char* path) {
     uint8_t record[kParameterFileSize];
     BuildParameterRecord(record);
     if (platform::WriteFile(opened.file, record, kParameterFileSize) < kParameterFileSize) {
-        ShowSlotMessage(nullptr, kSlotNotSaved, kCaptionProgramTitle, 0);
+        ShowSlotMessage(mainWindow.load(), kSlotNotSaved, kCaptionProgramTitle, 0);
     }
     platform::CloseFile(opened.file);
     return 0;
@@ -83,7 +84,7 @@ int32_t ReadParameterFile(const char* path) {
     const int got = platform::ReadFile(opened.file, record, kParameterFileSize);
     platform::CloseFile(opened.file);
     if (got < kParameterFileSize) {
-        ShowSlotMessage(nullptr, kSlotNotRead, kCaptionProgramTitle, 0);
+        ShowSlotMessage(mainWindow.load(), kSlotNotRead, kCaptionProgramTitle, 0);
         return kResultNothingMore;
     }
     if (!IdentityTerminated(record + kIdentityOffset)) {

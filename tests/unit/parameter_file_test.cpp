@@ -1,0 +1,117 @@
+#include "params/parameter_file.h"
+
+#include <cerrno>
+
+#include "app/settings.h"
+#include "file_test_support.h"
+#include "link/protocol.h"
+#include "params/parameter_set.h"
+#include "platform/file.h"
+
+namespace {
+
+class ParameterFile : public TempDirTest {
+  protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        SetSettingsDefaults(settings);
+        for (int i = 0; i < kParameterCount; ++i) {
+            parameterSet.deviceWords[i] = 0;
+            parameterSet.editWords[i] = 0;
+        }
+        for (auto& c : liveValues.identity) {
+            c = 0;
+        }
+        StartRecordingBoxes();
+        path_ = PathOf("unit.KVX");
+    }
+    void TearDown() override {
+        platform::SetMessageBoxHook(nullptr);
+        TempDirTest::TearDown();
+    }
+    static std::vector<uint8_t> Record() {
+        std::vector<uint8_t> image(kParameterFileSize);
+        BuildParameterRecord(image.data());
+        return image;
+    }
+    std::string path_;
+};
+
+TEST_F(ParameterFile, SaveThenLoadGivesTheSameBytes) {
+    EXPECT_EQ(Record(), std::vector<uint8_t>(kParameterFileSize, 0));  // before any report
+    for (int i = 0; i < kParameterCount; ++i) {
+        parameterSet.deviceWords[i] = static_cast<uint16_t>(0x0102 * (i + 1) + 0x80);
+    }
+    const char text[] = "Korvex 2000\0x";  // bytes after the terminator travel too
+    for (int i = 0; i < static_cast<int>(sizeof text); ++i) {
+        liveValues.identity[i] = text[i];
+    }
+    parameterSet.editWords[limit1Setpoint] = 55;  // the edit copy is never saved
+    const std::vector<uint8_t> before = Record();
+    WriteAll(path_, std::vector<uint8_t>(500, 0xEE));  // an existing longer file is replaced
+
+    ASSERT_EQ(WriteParameterFile(path_.c_str()), 0);
+    std::vector<uint8_t> file = ReadAll(path_);
+    ASSERT_EQ(file, before);
+    EXPECT_EQ(file[0], 0x82);  // word 0, 0x0182, little-endian
+    EXPECT_EQ(file[1], 0x01);
+    EXPECT_EQ(file[44], 'K');
+    EXPECT_EQ(file[56], 'x');
+
+    for (int i = 0; i < kParameterCount; ++i) {
+        parameterSet.deviceWords[i] = 0;
+    }
+    liveValues.identity[0] = 0;
+    file.resize(120, 0xFF);  // a longer file loads its first 88 bytes
+    WriteAll(path_, file);
+    ASSERT_EQ(ReadParameterFile(path_.c_str()), 0);
+    EXPECT_EQ(Record(), before);
+    EXPECT_TRUE(recordedBoxes.empty());
+}
+
+TEST_F(ParameterFile, UnterminatedIdentityIsSavedLoadable) {
+    for (auto& c : liveValues.identity) {
+        c = 'A';
+    }
+    ASSERT_EQ(WriteParameterFile(path_.c_str()), 0);
+    EXPECT_EQ(ReadParameterFile(path_.c_str()), 0);
+    EXPECT_EQ(liveValues.identity[42].load(), 'A');
+    EXPECT_EQ(liveValues.identity[43].load(), 0);
+}
+
+TEST_F(ParameterFile, FilesThatAreNotRecordsReplaceNothing) {
+    const std::string shortFile = PathOf("short.KVX");
+    const std::string missing = PathOf("new.KVX");
+    WriteAll(shortFile, std::vector<uint8_t>(87, 5));
+    WriteAll(path_, std::vector<uint8_t>(kParameterFileSize, 'A'));
+    for (const std::string& path : {shortFile, missing}) {
+        recordedBoxes.clear();
+        EXPECT_EQ(ReadParameterFile(path.c_str()), kResultNothingMore);
+        ASSERT_EQ(recordedBoxes.size(), 1u);
+        EXPECT_EQ(recordedBoxes[0].text, "Parameters could not be read.");
+        EXPECT_EQ(recordedBoxes[0].caption, "Korvex Configuration tool");
+    }
+    EXPECT_TRUE(ReadAll(missing).empty());  // created empty, as the open dialog asked
+    recordedBoxes.clear();
+    EXPECT_EQ(ReadParameterFile(path_.c_str()), kResultNotParameterFile);
+    EXPECT_TRUE(recordedBoxes.empty());
+    EXPECT_EQ(Record(), std::vector<uint8_t>(kParameterFileSize, 0));
+}
+
+TEST_F(ParameterFile, FailedOpensGiveTheSystemCode) {
+    EXPECT_EQ(WriteParameterFile(PathOf("gone/unit.KVX").c_str()), ENOENT);
+    EXPECT_EQ(ReadParameterFile(dir_.c_str()), EISDIR);
+
+    WriteAll(path_, std::vector<uint8_t>(kParameterFileSize, 0));
+    platform::FileOpenResult held = platform::OpenFile(path_.c_str(), platform::FileAccess::Read,
+                                                       platform::FileCreation::OpenExisting, true);
+    ASSERT_NE(held.file, nullptr);
+    parameterSet.deviceWords[3] = 1;
+    EXPECT_EQ(WriteParameterFile(path_.c_str()), EWOULDBLOCK);
+    EXPECT_EQ(ReadParameterFile(path_.c_str()), EWOULDBLOCK);
+    platform::CloseFile(held.file);
+    EXPECT_EQ(ReadAll(path_), std::vector<uint8_t>(kParameterFileSize, 0));  // not emptied
+    EXPECT_TRUE(recordedBoxes.empty());
+}
+
+}  // namespace

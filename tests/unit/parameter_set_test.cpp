@@ -1,0 +1,97 @@
+#include "params/parameter_set.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+class ParameterSetTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (int i = 0; i < kParameterCount; ++i) {
+            parameterSet.deviceWords[i] = 0;
+            parameterSet.editWords[i] = 0;
+        }
+    }
+};
+
+TEST_F(ParameterSetTest, ParseTimeText) {
+    const struct {
+        uint16_t range;
+        const char* text;
+        uint16_t expected;
+    } cases[] = {
+        {0, "5", 500},     {0, "1.5", 150},    {0, ",25", 25},     {0, "12.34", 1234},
+        {0, "9.999", 999}, {0, "123", 9999},   {0, "", 0},         {0, ".", 0},
+        {0, "1.2.3", 12},  {0, "123.4", 9999}, {0, "ab", 0},       {0, " 7", 700},
+        {1, "5", 50},      {1, "12.34", 123},  {1, "999.9", 9999}, {1, "1000", 9999},
+        {1, "0,5", 5},     {1, "99.99", 999},  {1, "1234.", 9999}, {7, "5", 50},
+    };
+    for (const auto& c : cases) {
+        parameterSet.editWords[timerRange] = c.range;
+        EXPECT_EQ(ParseTimeText(c.text, static_cast<int>(std::strlen(c.text))), c.expected)
+            << "range " << c.range << " text \"" << c.text << "\"";
+    }
+    parameterSet.editWords[timerRange] = 0;
+    EXPECT_GT(ParseTimeText("-1", 2), 9999);
+    EXPECT_EQ(ParseTimeText("12.345678", 4), 1230);  // only the given length counts
+}
+
+TEST_F(ParameterSetTest, FormatTimeText) {
+    const struct {
+        uint16_t range, value;
+        const char* text;
+    } cases[] = {{0, 1234, "12.34"}, {0, 5, "0.05"},     {0, 0, "0.00"},
+                 {1, 1234, "123.4"}, {1, 9999, "999.9"}, {1, 65535, "6553.5"}};
+    for (const auto& c : cases) {
+        parameterSet.editWords[timerRange] = c.range;
+        char out[16];
+        FormatTimeText(c.value, out);
+        EXPECT_STREQ(out, c.text) << c.value;
+    }
+}
+
+TEST_F(ParameterSetTest, RescaleTimesAndCopy) {
+    parameterSet.editWords[limit1Tr] = 8000;
+    parameterSet.editWords[limit2Tr] = 123;
+    parameterSet.editWords[ts] = 65535;  // a device value far out of range must not wrap
+    parameterSet.deviceWords[limit1Tr] = 8000;
+    RescaleTimes(0);
+    EXPECT_EQ(parameterSet.editWords[limit1Tr], 9999);
+    EXPECT_EQ(parameterSet.editWords[limit2Tr], 1230);
+    EXPECT_EQ(parameterSet.editWords[ts], 9999);
+    RescaleTimes(1);
+    EXPECT_EQ(parameterSet.editWords[limit1Tr], 999);
+    EXPECT_EQ(parameterSet.editWords[limit2Tr], 123);
+    EXPECT_EQ(parameterSet.deviceWords[limit1Tr].load(), 8000);
+
+    for (int i = 0; i < kParameterCount; ++i) {
+        parameterSet.deviceWords[i] = static_cast<uint16_t>(1000 + i);
+    }
+    CopyDeviceToEdit();
+    for (int i = 0; i < kParameterCount; ++i) {
+        EXPECT_EQ(parameterSet.editWords[i], 1000 + i);
+    }
+}
+
+TEST(ParameterBands, EveryWordAtItsBandEdges) {
+    const uint16_t bands[kParameterCount][2] = {
+        {3000, 3009}, {3100, 3199},   {20000, 29999}, {3070, 3074}, {3500, 3599}, {3010, 3019},
+        {3200, 3299}, {30000, 64999}, {3075, 3079},   {3600, 3699}, {3020, 3029}, {3300, 3399},
+        {3400, 3499}, {3030, 3039},   {10000, 19999}, {3040, 3049}, {3050, 3059}, {3060, 3064},
+        {3080, 3099}, {3800, 9999},   {3700, 3799},   {3065, 3069}};
+    for (int i = 0; i < kParameterCount; ++i) {
+        const ParameterInfo& info = kParameterTable[i];
+        SCOPED_TRACE(info.name);
+        EXPECT_EQ(info.transferCode, bands[i][0]);
+        EXPECT_EQ(FindParameterBand(bands[i][0]), i);
+        EXPECT_EQ(FindParameterBand(bands[i][1]), i);
+        EXPECT_EQ(FindParameterBand(static_cast<uint16_t>(info.transferCode + info.maxValue)), i);
+        EXPECT_NE(FindParameterBand(static_cast<uint16_t>(bands[i][1] + 1)), i);
+    }
+    EXPECT_EQ(FindParameterBand(2999), -1);
+    EXPECT_EQ(FindParameterBand(65000), -1);
+}
+
+}  // namespace

@@ -1,0 +1,162 @@
+#include <string>
+
+#include "unit/link_helpers.h"
+
+namespace {
+
+class Protocol : public ::testing::Test {
+  protected:
+    void SetUp() override { ResetLinkState(); }
+};
+
+std::string Identity() {
+    char text[kIdentitySize];
+    ReadIdentity(text);
+    return text;
+}
+
+TEST_F(Protocol, EncodesLongMessages) {
+    const std::pair<uint16_t, std::vector<uint8_t>> cases[] = {
+        {65050, {0xF1, 0xE1, 0x11, 0xA1, 0x84, 0x0D}},
+        {3000, {0x01, 0xB1, 0xB1, 0x81, 0xE4, 0x0D}},
+        {0, {0x01, 0x01, 0x01, 0x01, 0x04, 0x0D}},
+        {65055, {0xF1, 0xE1, 0x11, 0xF1, 0xD4, 0x0D}}};
+    for (const auto& [word, bytes] : cases) {
+        SendCommand(word);
+        EXPECT_EQ(TakeAllTx(), bytes) << word;
+    }
+}
+
+TEST_F(Protocol, ReceivedMessagesSetTheirValue) {
+    using Field = std::atomic<int32_t> LiveValues::*;
+    const Field m = &LiveValues::measurement;
+    const struct {
+        std::vector<uint8_t> bytes;
+        Field field;
+        int32_t expected;  // -1 with linkTimeout untouched: dropped
+    } cases[] = {
+        {{0x71, 0x31, 0xA2, 0x0D}, m, 115},
+        {{0x71, 0x31, 0xA3, 0x0D}, m, -1},  // checksum
+        {{0x0D}, m, -1},
+        {{0x71, 0x31, 0xA2, 0x00, 0x55, 0x0D}, m, 115},  // a zero ends the message
+        {{0x71, 0x31, 0x11, 0x11, 0x11, 0x11, 0xE6, 0x99, 0x98, 0x0D}, m, 115},  // cut to 7
+        {{0x71, 0x31, 0x11, 0x11, 0x11, 0x11, 0x99, 0xE6, 0x0D}, m, -1},
+        {Bytes(0), m, 0},
+        {Bytes(199), m, 199},
+        {Bytes(200), &LiveValues::minPeak, 0},
+        {Bytes(399), &LiveValues::minPeak, 199},
+        {Bytes(400), &LiveValues::maxPeak, 0},
+        {Bytes(599), &LiveValues::maxPeak, 199},
+        {Bytes(600), &LiveValues::dPdtPeak, 0},
+        {Bytes(999), &LiveValues::dPdtPeak, 399},
+        {Bytes(65052), &LiveValues::dUdtEvent, 1},
+    };
+    for (const auto& c : cases) {
+        ResetLinkState();
+        Feed(c.bytes);
+        EXPECT_EQ((liveValues.*c.field).load(), c.expected);
+        EXPECT_EQ(liveValues.linkTimeout.load(), c.expected == -1 ? 20 : 15);
+    }
+}
+
+TEST_F(Protocol, EveryBandBoundarySetsItsWordAndOnlyWordZeroSignals) {
+    replyEvent = platform::CreateEvent(true, false);
+    for (int word = 0; word < kParameterCount; ++word) {
+        const ParameterInfo& info = kParameterTable[word];
+        for (int value : {0, info.bandSpan - 1}) {
+            parameterSet.deviceWords[word] = 0xFFFF;
+            FeedWords({uint16_t(info.transferCode + value)});
+            EXPECT_EQ(parameterSet.deviceWords[word].load(), value) << info.name;
+            EXPECT_EQ(platform::WaitForEvent(replyEvent, 0), word == 0) << info.name;
+            platform::ResetEvent(replyEvent);
+        }
+    }
+    platform::CloseEvent(replyEvent.exchange(nullptr));
+}
+
+TEST_F(Protocol, IdentityFollowsWordZeroAndStaysTerminated) {
+    Feed({0x01, 0xB1, 0xB1, 0xD1, 0x34, 0x0D});  // word 0 = 5; no event exists yet
+    FeedWords({65265, 65266, 65213});
+    EXPECT_EQ(parameterSet.deviceWords[0].load(), 5);
+    EXPECT_EQ(Identity(), "AB");
+    FeedWords({3000});
+    for (int i = 0; i < 60; ++i)
+        FeedWords({uint16_t(65200 + 'a' + i % 26)});
+    FeedWords({65213});
+    EXPECT_EQ(Identity().size(), 43u);
+    EXPECT_EQ(liveValues.identity[43].load(), 0);
+    FeedWords({3000, 65200 + 'Z', 65213});
+    EXPECT_EQ(Identity(), "Z");
+}
+
+TEST_F(Protocol, ChunkSplitsDoNotMatter) {
+    std::vector<uint8_t> stream = {0x71, 0x31, 0xA2, 0x0D};
+    for (uint16_t w : {3105, 3000, 65265, 65213, 450}) {
+        std::vector<uint8_t> m = Bytes(w);
+        stream.insert(stream.end(), m.begin(), m.end());
+    }
+    for (int split = 0; split <= int(stream.size()); ++split) {
+        ResetLinkState();
+        ParseReceived(stream.data(), split);
+        ParseReceived(stream.data() + split, int(stream.size()) - split);
+        EXPECT_EQ(liveValues.measurement.load(), 115) << split;
+        EXPECT_EQ(liveValues.maxPeak.load(), 50) << split;
+        EXPECT_EQ(parameterSet.deviceWords[limit1Setpoint].load(), 5) << split;
+        EXPECT_EQ(Identity(), "A") << split;
+    }
+}
+
+TEST_F(Protocol, AlarmCodesStartTheCountdownOnlyWithStopAtAlarm) {
+    const std::pair<uint16_t, int> cases[] = {{65000, 0}, {65012, 0}, {65013, 1}, {65024, 1},
+                                              {65025, 0}, {65037, 0}, {65038, 1}, {65049, 1}};
+    for (uint16_t stop : {0, 1}) {
+        settings.stopAtAlarm = stop;
+        for (auto [code, alarm] : cases) {
+            windowFlags.alarmCountdown = 0;
+            FeedWords({code});
+            EXPECT_EQ(windowFlags.alarmCountdown.load(), stop * alarm) << code;
+        }
+    }
+}
+
+TEST_F(Protocol, TrendSamplesFollowTheRollDivider) {
+    FeedWords({10, 11, 12, 13, 14, 15, 16});  // every third
+    EXPECT_EQ(trendBuffer.sampleWrite.load(), 2);
+    EXPECT_EQ(trendBuffer.sampleRing[1].load(), 30);
+    settings.rollIndex = 0;  // the running count already passes the new divider
+    FeedWords({17});
+    settings.rollIndex = 9;  // out of range: every third
+    FeedWords({1, 2, 3});
+    EXPECT_EQ(trendBuffer.sampleWrite.load(), 4);
+}
+
+TEST_F(Protocol, LinkTickBlanksOnceOnTheSixteenthIdleTick) {
+    static int invalidations, erasing;
+    SetInvalidateWindowHook([](bool erase) { invalidations += 1, erasing += erase; });
+    FeedWords({3000, 65265, 65213, 57, 420});
+    for (int tick = 0; tick < 15; ++tick)
+        LinkTick();
+    EXPECT_EQ(liveValues.measurement.load(), 57);
+    LinkTick();
+    LinkTick();
+    EXPECT_EQ(liveValues.measurement.load(), -1);
+    EXPECT_EQ(liveValues.maxPeak.load(), -1);
+    EXPECT_EQ(Identity(), "");
+    EXPECT_EQ(windowFlags.panelRepaint.load(), 1);
+    EXPECT_EQ(invalidations, 1);
+    EXPECT_EQ(erasing, 0);
+}
+
+TEST_F(Protocol, QueueSendsOneWordPerTickAndRefusesOverflow) {
+    FeedWords({50});
+    for (int i = 0; i < 32; ++i)
+        EXPECT_EQ(QueueWord(3000, uint16_t(i)), i < 31) << i;
+    for (int i = 0; i < 31; ++i) {
+        LinkTick();
+        EXPECT_EQ(SentWords(), std::vector<uint16_t>{uint16_t(3000 + i)});
+    }
+    EXPECT_TRUE(CommandQueueEmpty());
+    EXPECT_EQ(liveValues.linkTimeout.load(), 15);  // sending ticks do not count down
+}
+
+}  // namespace
