@@ -274,7 +274,13 @@ void RunPaint(WindowObject* window) {
     }
     window->paintTaken = false;
     SendWindowMessage(window, WindowMessage{MessageType::Paint});
-    if (IsLive(window) && !window->paintTaken && !window->painting) {
+    if (!IsLive(window)) {
+        return;
+    }
+    if (window->painting) {
+        // Begun but never ended: end it, or no paint would ever run again.
+        EndPaint(window, window->paintContext);
+    } else if (!window->paintTaken) {
         // Handled without painting: validate anyway, or the paint would come back forever.
         EndPaint(window, BeginPaint(window));
     }

@@ -6,6 +6,12 @@
 
 #include "platform/window.h"
 
+// The font library keeps a small cache for the life of the process, which the leak checker of
+// the sanitizer builds would otherwise report at exit.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");

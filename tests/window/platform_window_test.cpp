@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QTimer>
 
+#include "platform/message_box.h"
 #include "platform/window_widgets.h"
 #include "platform_test_window.h"
 
@@ -165,4 +168,52 @@ TEST(PlatformWindow, ShowingPaintsTheWholeClientAfterAnErase) {
     EXPECT_EQ(painted.right, bounds.right);
     EXPECT_EQ(painted.bottom, bounds.bottom);
     recorder.paint = nullptr;
+}
+
+namespace {
+bool QuittingProcedure(WindowHandle window, const WindowMessage& message) {
+    recorder.messages.push_back(message);
+    if (message.type == MessageType::Command && message.id == 105) {
+        DestroyWindow(window);
+    } else if (message.type == MessageType::Destroy) {
+        PostQuitMessage(3);
+    }
+    return false;
+}
+}  // namespace
+
+TEST(PlatformWindow, DestroyingFromACommandEndsTheMessageLoop) {
+    recorder = {};
+    WindowHandle w = CreateMainWindow("t", 40, 20, 0, QuittingProcedure);
+    ASSERT_NE(w, nullptr);
+    ShowWindow(w);
+    PostCommand(w, 105);
+    EXPECT_EQ(RunMessageLoop(), 3);
+    EXPECT_EQ(CountMessages(MessageType::Destroy), 1);
+    EXPECT_EQ(WindowWidget(w), nullptr);
+
+    // A quit posted before the loop runs ends the next loop at once.
+    PostQuitMessage(4);
+    EXPECT_EQ(RunMessageLoop(), 4);
+}
+
+TEST(PlatformWindow, MessageBoxBelongsToTheWindowAndTimersRunMeanwhile) {
+    TestWindow w;
+    SetMessageBoxHook(nullptr);
+    SetTimer(w.handle, 50, 10);
+    QWidget* boxParent = nullptr;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&boxParent] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (box != nullptr && CountMessages(MessageType::Timer, 50) >= 3) {
+            boxParent = box->parentWidget();
+            box->close();
+        }
+    });
+    closer.start(10);
+    EXPECT_EQ(ShowMessageBox(w.handle, "Comm Port occupied", "Caption", MessageIcon::Error,
+                             MessageButtons::Ok),
+              MessageResult::Ok);
+    EXPECT_GE(CountMessages(MessageType::Timer, 50), 3);
+    EXPECT_EQ(boxParent, WindowWidget(w.handle));
 }
