@@ -1,9 +1,10 @@
-// A window for the platform tests: its procedure records every message and paints with
-// whatever the test gives it, so a test can look at the messages and the pixels.
+// A window for the platform tests: its procedure records every message and paints with what
+// the test gives it, so a test can look at the messages and the pixels.
 #pragma once
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -17,45 +18,44 @@ struct Recorder {
     std::function<void(platform::DeviceContext)> paint;  // empty: Paint is not handled
     bool handleErase = false;
 };
-
 inline Recorder recorder;
 
-inline bool RecordingProcedure(platform::WindowHandle window,
-                               const platform::WindowMessage& message) {
-    recorder.messages.push_back(message);
-    if (message.type == platform::MessageType::Paint && recorder.paint) {
+inline bool RecordingProcedure(platform::WindowHandle window, const platform::WindowMessage& m) {
+    recorder.messages.push_back(m);
+    if (m.type == platform::MessageType::Paint && recorder.paint) {
         platform::DeviceContext dc = platform::BeginPaint(window);
         recorder.paint(dc);
         platform::EndPaint(window, dc);
         return true;
     }
-    if (message.type == platform::MessageType::EraseBackground) {
-        return recorder.handleErase;
-    }
-    return false;
+    return m.type == platform::MessageType::EraseBackground && recorder.handleErase;
 }
 
 inline int CountMessages(platform::MessageType type, int id = -1) {
-    int n = 0;
-    for (const auto& m : recorder.messages) {
-        n += (m.type == type && (id < 0 || m.id == id)) ? 1 : 0;
-    }
-    return n;
+    return static_cast<int>(
+        std::count_if(recorder.messages.begin(), recorder.messages.end(),
+                      [&](const auto& m) { return m.type == type && (id < 0 || m.id == id); }));
 }
 
-// Runs the event loop until done() holds or a generous limit passes (the limit only keeps a
-// broken build from hanging; nothing is measured).
+inline std::vector<int> MessageIds(platform::MessageType type) {
+    std::vector<int> ids;
+    for (const auto& m : recorder.messages) {
+        if (m.type == type) {
+            ids.push_back(m.id);
+        }
+    }
+    return ids;
+}
+
+// Runs the event loop until done() holds; the limit only keeps a broken build from hanging.
 template <typename Done>
-bool ProcessEventsUntil(Done done, int limitMs = 5000) {
+bool ProcessEventsUntil(Done done) {
     QElapsedTimer clock;
     clock.start();
-    while (!done()) {
-        if (clock.elapsed() > limitMs) {
-            return false;
-        }
+    while (!done() && clock.elapsed() < 5000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
-    return true;
+    return done();
 }
 
 struct TestWindow {
@@ -77,7 +77,6 @@ struct TestWindow {
         platform::UpdateWindow(handle);
         recorder.paint = nullptr;
     }
-
     uint32_t Pixel(int x, int y) const { return platform::GetClientPixel(handle, x, y); }
 };
 
