@@ -162,7 +162,8 @@ class TopLevelWidget : public QWidget {
   public:
     explicit TopLevelWidget(WindowObject* window) : window_(window) {}
     ~TopLevelWidget() override {
-        // Reached without DestroyWindow only when Qt itself tears the widget down.
+        // The window's state goes with its widgets; one that Qt tears down by itself also
+        // leaves the live list here.
         liveWindows.erase(std::remove(liveWindows.begin(), liveWindows.end(), window_),
                           liveWindows.end());
         delete window_;
@@ -309,6 +310,9 @@ void AddMenuCommand(WindowObject* window, QAction* action, int commandId) {
     window->menuCommands.push_back(MenuCommand{commandId, action, false});
     QObject::connect(action, &QAction::triggered, action, [window, action]() {
         // Qt flips a checkable action on a click; the program alone sets the marks.
+        if (!IsLive(window)) {
+            return;
+        }
         for (const MenuCommand& command : window->menuCommands) {
             if (command.action == action) {
                 action->setChecked(command.checked);
