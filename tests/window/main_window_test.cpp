@@ -84,6 +84,7 @@ TEST_F(MainWindow, CloseSavesAndReleasesTheLink) {
     settings.stopAtAlarm.store(1);
     platform::SendWindowMessage(window, {platform::MessageType::Close});
     window = nullptr;
+    EXPECT_EQ(platform::RunMessageLoop(), 0);
     EXPECT_EQ(mainWindow.load(), nullptr);
     EXPECT_EQ(replyEvent.load(), nullptr);
     EXPECT_EQ(ReadSettingsFile()[262], 1);
@@ -98,6 +99,7 @@ TEST_F(MainWindow, ExitDoesNotSaveAgain) {
     settings.stopAtAlarm.store(1);
     Command(kCmdExit);
     window = nullptr;
+    EXPECT_EQ(platform::RunMessageLoop(), 0);
     EXPECT_EQ(mainWindow.load(), nullptr);
     EXPECT_EQ(ReadSettingsFile()[262], 0);
 }

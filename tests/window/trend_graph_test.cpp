@@ -98,6 +98,7 @@ TEST_F(TrendGraph, AlarmFreezesAfterCountdown) {
         ResetProgramState();
         settings.rollIndex.store(static_cast<uint16_t>(roll));
         settings.stopAtAlarm.store(1);
+        ASSERT_EQ(SaveSettings(settings), 0);  // the window loads them as it starts
         ASSERT_NE(Start(), nullptr);
         Feed(65013);
         Tick(20, 20);

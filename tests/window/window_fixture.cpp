@@ -21,17 +21,6 @@ platform::MessageResult RecordBox(const char* text, const char* caption, platfor
     return platform::MessageResult::Ok;
 }
 
-void EnsureApplication() {
-    static bool started = false;
-    if (!started) {
-        static int argc = 1;
-        static char name[] = "kvx_window_tests";
-        static char* argv[] = {name, nullptr};
-        platform::InitApplication(argc, argv);
-        started = true;
-    }
-}
-
 }  // namespace
 
 void ResetProgramState() {
@@ -65,7 +54,6 @@ void ResetProgramState() {
 }
 
 void KvxWindowTest::SetUp() {
-    EnsureApplication();
     previousDir = std::filesystem::current_path();
     dir = std::filesystem::temp_directory_path() /
           ("kvx_window_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
@@ -101,6 +89,8 @@ void KvxWindowTest::Stop() {
     if (window != nullptr) {
         platform::DestroyWindow(window);
         window = nullptr;
+        // The window posted its quit message as it went; the loop takes it and ends at once.
+        EXPECT_EQ(platform::RunMessageLoop(), 0);
     }
 }
 
