@@ -3,10 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <vector>
 
 #include "app/settings.h"
 #include "app/window_state.h"
@@ -15,13 +13,9 @@
 
 namespace {
 
-std::vector<uint8_t> ReadSettingsFile() {
+std::vector<uint8_t> SettingsFile() {
     std::ifstream in("KVXMon.cnf", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-bool Checked(platform::WindowHandle window, int id) {
-    return platform::IsMenuItemChecked(window, id);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 }  // namespace
@@ -33,7 +27,7 @@ TEST_F(MainWindow, FirstStartCreatesSettingsFileWithDefaults) {
     std::vector<uint8_t> expected(kSettingsFileSize, 0);
     expected[0] = 1;    // COM1
     expected[260] = 1;  // 30 s
-    EXPECT_EQ(ReadSettingsFile(), expected);
+    EXPECT_EQ(SettingsFile(), expected);
 }
 
 TEST_F(MainWindow, PortThatCannotOpenIsReportedOnceAndStaysChecked) {
@@ -43,63 +37,43 @@ TEST_F(MainWindow, PortThatCannotOpenIsReportedOnceAndStaysChecked) {
     ASSERT_EQ(SaveSettings(settings), 0);
     SetSettingsDefaults(settings);
     ASSERT_NE(Start(), nullptr);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Comm Port occupied or non-existing");
-    EXPECT_EQ(boxes[0].caption, "Communication");
+    EXPECT_EQ(boxes, std::vector<std::string>{"Comm Port occupied or non-existing|Communication"});
     EXPECT_EQ(settings.comPort.load(), 13);
     for (int id : {2003, 2018, 2021, 2027}) {
-        EXPECT_TRUE(Checked(window, id)) << id;
+        EXPECT_TRUE(platform::IsMenuItemChecked(window, id)) << id;
     }
-    EXPECT_FALSE(Checked(window, 2001));
 }
 
 TEST_F(MainWindow, MenuCommandsMoveMarksAndSave) {
     ASSERT_NE(Start(), nullptr);
-    Command(2016);
-    EXPECT_TRUE(Checked(window, 2016));
-    EXPECT_FALSE(Checked(window, 2017));
-    EXPECT_EQ(ReadSettingsFile()[260], 0);
-    Command(2021);
-    EXPECT_TRUE(Checked(window, 2021));
-    EXPECT_EQ(ReadSettingsFile()[262], 1);
-    for (int id : {2127, 2227, 2127}) {
-        Command(id);
+    for (int id : {2016, 2021, 2127, 2227, 2127}) {
+        Send(platform::MessageType::Command, id);
     }
     EXPECT_EQ(platform::AttachedMenuCount(window), 1);
-    for (int id : {2001, 2016, 2021, 2127}) {
-        EXPECT_TRUE(Checked(window, id)) << id;
+    for (int id : {2001, 2016, 2017, 2021, 2027, 2127}) {
+        EXPECT_EQ(platform::IsMenuItemChecked(window, id), id != 2017 && id != 2027) << id;
     }
-    EXPECT_FALSE(Checked(window, 2227));
-    EXPECT_EQ(ReadSettingsFile()[264], 100);
+    const auto file = SettingsFile();
+    EXPECT_EQ(file[260] + 1000 * file[262] + file[264], 0 + 1000 + 100);
 }
 
-TEST_F(MainWindow, CloseSavesAndReleasesTheLink) {
+TEST_F(MainWindow, CloseSavesAndReleasesTheLinkExitDoesNotSave) {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(grantpt(master), 0);
-    ASSERT_EQ(unlockpt(master), 0);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
     setenv("KVXMON_COM1", ptsname(master), 1);
-    ASSERT_NE(Start(), nullptr);
-    EXPECT_TRUE(boxes.empty());
-    settings.stopAtAlarm.store(1);
-    platform::SendWindowMessage(window, {platform::MessageType::Close});
-    window = nullptr;
-    EXPECT_EQ(platform::RunMessageLoop(), 0);
-    EXPECT_EQ(mainWindow.load(), nullptr);
-    EXPECT_EQ(replyEvent.load(), nullptr);
-    EXPECT_EQ(ReadSettingsFile()[262], 1);
-    // Both threads are gone and the port is free: it opens again.
-    EXPECT_EQ(OpenLink(1, 9600), 1);
-    CloseLink();
+    for (auto type : {platform::MessageType::Close, platform::MessageType::Command}) {
+        ASSERT_NE(Start(), nullptr);
+        EXPECT_TRUE(boxes.empty());
+        settings.stopAtAlarm.store(settings.stopAtAlarm.load() ^ 1);
+        Send(type, kCmdExit);
+        window = nullptr;
+        EXPECT_EQ(platform::RunMessageLoop(), 0);
+        EXPECT_EQ(mainWindow.load(), nullptr);
+        EXPECT_EQ(replyEvent.load(), nullptr);
+        EXPECT_EQ(SettingsFile()[262], 1);  // saved on closing, not again on Exit
+        // Both link threads are gone and the port is free again.
+        ASSERT_EQ(OpenLink(1, 9600), 1);
+        CloseLink();
+    }
     close(master);
-}
-
-TEST_F(MainWindow, ExitDoesNotSaveAgain) {
-    ASSERT_NE(Start(), nullptr);
-    settings.stopAtAlarm.store(1);
-    Command(kCmdExit);
-    window = nullptr;
-    EXPECT_EQ(platform::RunMessageLoop(), 0);
-    EXPECT_EQ(mainWindow.load(), nullptr);
-    EXPECT_EQ(ReadSettingsFile()[262], 0);
 }

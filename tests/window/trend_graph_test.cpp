@@ -6,93 +6,60 @@
 #include "params/parameter_set.h"
 #include "window_fixture.h"
 
-namespace {
-
-constexpr platform::Rect kPlotArea{346, 61, 934, 324};
-constexpr uint32_t kRed = platform::Rgb(255, 0, 0);
-
-}  // namespace
-
 using TrendGraph = KvxWindowTest;
 
-TEST_F(TrendGraph, PictureMovesOnePixelPerSample) {
+TEST_F(TrendGraph, PictureMovesOnePixelPerSampleAndStandsStillWhileFrozen) {
     settings.rollIndex.store(0);  // one sample per measurement message
     ASSERT_NE(Start(), nullptr);
-    for (uint16_t m : {10, 10, 30}) {
-        Feed(m);
-    }
-    Tick(20);
-    Paint();
+    Feed({10, 10, 30});
+    TickAndPaint(20);
     // Row 265 (15 %) is crossed only by the rise from 10 % to 30 %.
     const int column = CurveColumn(265);
     ASSERT_GT(column, 800);
-    Feed(30);
-    Tick(20);
-    Paint();
+    Feed({30});
+    TickAndPaint(20);
     EXPECT_EQ(CurveColumn(265), column - 1);
-    for (int i = 0; i < 3; ++i) {
-        Feed(30);
-    }
-    Tick(20);
-    Paint();
+    Feed({30, 30, 30});
+    TickAndPaint(20);
     EXPECT_EQ(CurveColumn(265), column - 4);
+
+    Send(platform::MessageType::KeyDown, 0, platform::kKeyPause, 2);  // held: toggles once
+    Key(platform::kKeyPause, false);
+    TickAndPaint(20);
+    const platform::Rect plot{346, 61, 934, 324};
+    const auto frozen = Capture(plot);
+    Feed({50, 50});
+    TickAndPaint(20);
+    EXPECT_EQ(Capture(plot), frozen);
+    Key(platform::kKeyPause, true);
+    TickAndPaint(20);
+    EXPECT_EQ(CurveColumn(195), 865);  // the samples kept while frozen are plotted now
 }
 
 TEST_F(TrendGraph, LimitLinesOnlyWithIdentityAndActiveLimit) {
-    struct Case {
-        bool identity;
+    struct {
+        const char* identity;
         uint16_t mode;
         bool drawn;
-    } cases[] = {{true, 1, true}, {false, 1, false}, {true, 0, false}};
-    for (const Case& c : cases) {
+    } cases[] = {{"K1", 1, true}, {"", 1, false}, {"K1", 0, false}};
+    for (const auto& c : cases) {
         ResetProgramState();
-        settings.rollIndex.store(0);
         parameterSet.deviceWords[limit2Mode].store(c.mode);
-        parameterSet.deviceWords[limit2Setpoint].store(50);  // 50 % lies on row 195
+        parameterSet.deviceWords[limit2Setpoint].store(50);  // on row 195
         char identity[kIdentitySize] = {};
-        std::strcpy(identity, c.identity ? "K1" : "");
+        std::strcpy(identity, c.identity);
         StoreIdentity(identity);
         ASSERT_NE(Start(), nullptr);
-        EXPECT_EQ(platform::GetClientPixel(window, 400, 195) == kRed, c.drawn) << c.identity;
-        for (uint16_t m : {10, 10}) {
-            Feed(m);
-        }
-        Tick(20);
-        Paint();
-        EXPECT_EQ(platform::GetClientPixel(window, 866, 195) == kRed, c.drawn) << c.identity;
+        const uint32_t red = platform::Rgb(255, 0, 0);
+        EXPECT_EQ(platform::GetClientPixel(window, 400, 195) == red, c.drawn) << c.identity;
+        Feed({10, 10, 10, 10, 10, 10});
+        TickAndPaint(20);
+        EXPECT_EQ(platform::GetClientPixel(window, 866, 195) == red, c.drawn) << c.identity;
         Stop();
     }
 }
 
-TEST_F(TrendGraph, PauseFreezesAndUnfreezes) {
-    settings.rollIndex.store(0);
-    ASSERT_NE(Start(), nullptr);
-    for (uint16_t m : {10, 10, 30}) {
-        Feed(m);
-    }
-    Tick(20);
-    Paint();
-    Key(platform::kKeyPause, true);
-    Key(platform::kKeyPause, true);  // auto-repeat does not toggle back
-    Key(platform::kKeyPause, false);
-    ASSERT_EQ(windowFlags.frozen.load(), 1);
-    Tick(20);
-    Paint();
-    const auto frozen = Capture(kPlotArea);
-    Feed(50);
-    Feed(50);
-    Tick(20);
-    Paint();
-    EXPECT_EQ(Capture(kPlotArea), frozen);
-    Key(platform::kKeyPause, true);
-    Key(platform::kKeyPause, false);
-    EXPECT_EQ(windowFlags.frozen.load(), 0);
-    Tick(20);
-    Paint();
-    EXPECT_EQ(CurveColumn(195), 865);  // the samples kept while frozen are plotted now
-}
-
-TEST_F(TrendGraph, AlarmFreezesAfterCountdown) {
+TEST_F(TrendGraph, AlarmFreezesWhenTheCountdownEnds) {
     const int ticks[3] = {39, 119, 239};
     for (int roll = 0; roll < 3; ++roll) {
         ResetProgramState();
@@ -100,14 +67,13 @@ TEST_F(TrendGraph, AlarmFreezesAfterCountdown) {
         settings.stopAtAlarm.store(1);
         ASSERT_EQ(SaveSettings(settings), 0);  // the window loads them as it starts
         ASSERT_NE(Start(), nullptr);
-        Feed(65013);
+        Feed({65013});
         Tick(20, 20);
-        Feed(65038);  // a later alarm restarts the count
+        Feed({65038});  // a later alarm restarts the count
         Tick(20, ticks[roll] - 1);
         EXPECT_EQ(windowFlags.frozen.load(), 0) << roll;
         Tick(20);
         EXPECT_EQ(windowFlags.frozen.load(), 1) << roll;
-        EXPECT_EQ(windowFlags.alarmCountdown.load(), 0) << roll;
         Stop();
     }
 }

@@ -1,6 +1,7 @@
 #include "window_fixture.h"
 
 #include <cstdlib>
+#include <memory>
 
 #include "app/main_window.h"
 #include "app/settings.h"
@@ -11,14 +12,13 @@
 #include "params/parameter_set.h"
 #include "platform/message_box.h"
 
-std::vector<RecordedBox> KvxWindowTest::boxes;
-
 namespace {
 
-platform::MessageResult RecordBox(const char* text, const char* caption, platform::MessageIcon,
-                                  platform::MessageButtons) {
-    KvxWindowTest::boxes.push_back({text, caption});
-    return platform::MessageResult::Ok;
+// No link thread runs between tests, so the records can simply be built anew.
+template <typename T>
+void Renew(T& record) {
+    std::destroy_at(&record);
+    std::construct_at(&record);
 }
 
 }  // namespace
@@ -27,27 +27,9 @@ void ResetProgramState() {
     SetSettingsDefaults(settings);
     ResetProtocolState();
     ResetCommandQueue();
-    for (auto* flag : {&windowFlags.fullRepaint, &windowFlags.panelRepaint,
-                       &windowFlags.valuesChanged, &windowFlags.lastPaintedMeasurement,
-                       &windowFlags.keyLatch, &windowFlags.confirmPending, &windowFlags.frozen}) {
-        flag->store(0);
-    }
-    windowFlags.alarmCountdown.store(0);
-    for (auto& sample : trendBuffer.sampleRing) {
-        sample.store(0);
-    }
-    trendBuffer.sampleWrite.store(0);
-    trendBuffer.sampleRead.store(0);
-    for (auto& h : trendBuffer.historyRing) {
-        h = 0;
-    }
-    trendBuffer.historyPos = 0;
-    trendBuffer.lastPlotted = 0;
-    trendBuffer.awaitingFirstSample = true;
-    for (int i = 0; i < kParameterCount; ++i) {
-        parameterSet.deviceWords[i].store(0);
-        parameterSet.editWords[i] = 0;
-    }
+    Renew(windowFlags);
+    Renew(trendBuffer);
+    Renew(parameterSet);
     uint8_t drained[kTxRingSize];
     while (TakeTxBytes(drained) > 0) {
     }
@@ -56,18 +38,21 @@ void ResetProgramState() {
 void KvxWindowTest::SetUp() {
     previousDir = std::filesystem::current_path();
     dir = std::filesystem::temp_directory_path() /
-          ("kvx_window_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+          ("kvx_window_" +
+           std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     std::filesystem::current_path(dir);
     for (int port = 1; port <= 8; ++port) {
-        std::string name = "KVXMON_COM" + std::to_string(port);
-        setenv(name.c_str(), (dir / "absent").c_str(), 1);
+        setenv(("KVXMON_COM" + std::to_string(port)).c_str(), (dir / "absent").c_str(), 1);
     }
     ResetProgramState();
     boxes.clear();
-    platform::SetMessageBoxHook(RecordBox);
+    platform::SetMessageBoxHook(
+        [](const char* text, const char* caption, platform::MessageIcon, platform::MessageButtons) {
+            boxes.push_back(std::string(text) + "|" + caption);
+            return platform::MessageResult::Ok;
+        });
 }
 
 void KvxWindowTest::TearDown() {
@@ -79,9 +64,7 @@ void KvxWindowTest::TearDown() {
 
 platform::WindowHandle KvxWindowTest::Start() {
     window = StartMainWindow();
-    if (window != nullptr) {
-        Paint();
-    }
+    Paint();
     return window;
 }
 
@@ -94,35 +77,21 @@ void KvxWindowTest::Stop() {
     }
 }
 
-void KvxWindowTest::Tick(int timerId, int times) {
+void KvxWindowTest::Send(platform::MessageType type, int id, int key, int times) {
+    platform::WindowMessage message{type};
+    message.id = id;
+    message.key = key;
     for (int i = 0; i < times; ++i) {
-        platform::WindowMessage message{platform::MessageType::Timer};
-        message.id = timerId;
         platform::SendWindowMessage(window, message);
     }
 }
 
-void KvxWindowTest::Key(int key, bool down) {
-    platform::WindowMessage message{down ? platform::MessageType::KeyDown
-                                         : platform::MessageType::KeyUp};
-    message.key = key;
-    platform::SendWindowMessage(window, message);
-}
-
-void KvxWindowTest::Command(int id) {
-    platform::WindowMessage message{platform::MessageType::Command};
-    message.id = id;
-    platform::SendWindowMessage(window, message);
-}
-
-void KvxWindowTest::Paint() {
-    platform::UpdateWindow(window);
-}
-
-void KvxWindowTest::Feed(uint16_t word) {
-    uint8_t bytes[kLongMessageSize];
-    EncodeLongMessage(word, bytes);
-    ParseReceived(bytes, kLongMessageSize);
+void KvxWindowTest::Feed(std::initializer_list<uint16_t> words) {
+    for (uint16_t word : words) {
+        uint8_t bytes[kLongMessageSize];
+        EncodeLongMessage(word, bytes);
+        ParseReceived(bytes, kLongMessageSize);
+    }
 }
 
 std::vector<uint32_t> KvxWindowTest::Capture(const platform::Rect& area) {

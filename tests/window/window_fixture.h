@@ -1,5 +1,5 @@
-// A headless main window per test, in a scratch working directory, with every COM port pointed
-// at a path that does not exist and message boxes answered by a recorder.
+// A headless main window per test in a scratch working directory, every COM port pointed at a
+// path that does not exist, message boxes recorded instead of shown.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,40 +9,38 @@
 #include <string>
 #include <vector>
 
-#include "platform/handles.h"
 #include "platform/window.h"
 
-struct RecordedBox {
-    std::string text;
-    std::string caption;
-};
+// Puts every process-wide record the window uses back into its start-up state.
+void ResetProgramState();
 
 class KvxWindowTest : public ::testing::Test {
   public:
-    // Every message box shown, in order (the window thread only).
-    static std::vector<RecordedBox> boxes;
+    static inline std::vector<std::string> boxes;  // "text|caption" of every box shown
 
   protected:
     void SetUp() override;
     void TearDown() override;
-
     // Starts the window as the program entry does and paints its first picture.
     platform::WindowHandle Start();
     void Stop();
-    void Tick(int timerId, int times = 1);
-    void Key(int key, bool down);
-    void Command(int id);
-    void Paint();
+    void Send(platform::MessageType type, int id = 0, int key = 0, int times = 1);
+    void Tick(int timerId, int times = 1) { Send(platform::MessageType::Timer, timerId, 0, times); }
+    void Key(int key, bool down) {
+        Send(down ? platform::MessageType::KeyDown : platform::MessageType::KeyUp, 0, key);
+    }
+    void Paint() { platform::UpdateWindow(window); }
+    // One tick of the timer (300: the panel's rule, 20: the graph's) and the paint it causes.
+    void TickAndPaint(int timerId) {
+        Tick(timerId);
+        Paint();
+    }
     // Hands the parser one long message carrying word, as the reader thread would.
-    void Feed(uint16_t word);
+    void Feed(std::initializer_list<uint16_t> words);
     std::vector<uint32_t> Capture(const platform::Rect& area);
-    // The left-most column of the graph's scrolling block where row y shows the curve, or -1.
+    // The left-most graph column where row y shows the curve, or -1.
     int CurveColumn(int y);
 
     platform::WindowHandle window = nullptr;
-    std::filesystem::path dir;
-    std::filesystem::path previousDir;
+    std::filesystem::path dir, previousDir;
 };
-
-// Puts every process-wide record the window uses back into its start-up state.
-void ResetProgramState();
