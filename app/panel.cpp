@@ -92,6 +92,12 @@ void PaintMainWindow(platform::WindowHandle window) {
     if (dc == nullptr) {
         return;
     }
+    // A message box shown while the window is being created runs its own loop before the
+    // drawing objects exist; such a paint only validates the region.
+    if (displayObjects.panelBrush == nullptr) {
+        platform::EndPaint(window, dc);
+        return;
+    }
     const platform::Rect update = platform::GetUpdateRect(dc);
     // One reading for the whole paint, so the identity line and the digits agree.
     const int32_t measurement = liveValues.measurement.load(std::memory_order_relaxed);
