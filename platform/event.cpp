@@ -49,7 +49,9 @@ void ResetEvent(EventHandle event) {
     [[maybe_unused]] ssize_t n = read(event->fd, &value, sizeof value);
 }
 
-int EventDescriptor(EventHandle event) { return event == nullptr ? -1 : event->fd; }
+int EventDescriptor(EventHandle event) {
+    return event == nullptr ? -1 : event->fd;
+}
 
 bool ConsumeEvent(EventHandle event) {
     if (event == nullptr) {
@@ -76,8 +78,8 @@ int WaitForEvents(const EventHandle* events, int count, int timeoutMs) {
     for (;;) {
         int wait = kInfinite;
         if (timeoutMs >= 0) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                              Clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             wait = left.count() < 0 ? 0 : static_cast<int>(left.count());
         }
         int ready = poll(fds.data(), fds.size(), wait);

@@ -17,8 +17,8 @@ constexpr uint32_t Rgb(int r, int g, int b) {
 struct Rect {
     int left;
     int top;
-    int right;  // exclusive
-    int bottom; // exclusive
+    int right;   // exclusive
+    int bottom;  // exclusive
 };
 
 }  // namespace platform

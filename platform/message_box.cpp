@@ -6,15 +6,18 @@
 #include <atomic>
 
 #include "platform/text_codec.h"
+#include "platform/window_widgets.h"
 
 namespace platform {
 namespace {
 std::atomic<MessageBoxHook> messageBoxHook{nullptr};
 }  // namespace
 
-void SetMessageBoxHook(MessageBoxHook hook) { messageBoxHook.store(hook); }
+void SetMessageBoxHook(MessageBoxHook hook) {
+    messageBoxHook.store(hook);
+}
 
-MessageResult ShowMessageBox(WindowHandle /*owner*/, const char* text, const char* caption,
+MessageResult ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
                              MessageIcon icon, MessageButtons buttons) {
     if (MessageBoxHook hook = messageBoxHook.load()) {
         return hook(text, caption, icon, buttons);
@@ -23,7 +26,10 @@ MessageResult ShowMessageBox(WindowHandle /*owner*/, const char* text, const cha
         // No window system to show it on: the answer that keeps the program safe.
         return buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Ok;
     }
-    QMessageBox box;
+    // Owned by the window (centred on it, modal); the window's timers and paints go on in the
+    // box's own event loop. An owner that is not a live window gives a box of its own.
+    QMessageBox box(WindowWidget(owner));
+    box.setWindowModality(Qt::ApplicationModal);
     box.setWindowTitle(FromWindows1252(caption));
     box.setText(FromWindows1252(text));
     switch (icon) {

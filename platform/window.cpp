@@ -1,31 +1,730 @@
-// Stub: the Qt main window comes with the window work.
+// The main window on Qt Widgets: a fixed-size top-level widget holding a menu bar and a client
+// widget. Window-system events become messages for the window procedure. The client widget only
+// shows the persistent client image; the system code changes that image solely through
+// invalidation, erasing and painting, as a classic window system would have it do.
 #include "platform/window.h"
 
-namespace platform {
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEvent>
+#include <QFile>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <map>
+#include <utility>
+#include <vector>
 
-void InitApplication(int&, char**) {}
-WindowHandle CreateMainWindow(const char*, int, int, uint32_t, WindowProcedure) { return nullptr; }
-void ShowWindow(WindowHandle) {}
-void DestroyWindow(WindowHandle) {}
-void SetWindowTitle(WindowHandle, const char*) {}
-int RunMessageLoop() { return 0; }
-void PostQuitMessage(int) {}
-void PostCommand(WindowHandle, int) {}
-bool SendWindowMessage(WindowHandle, const WindowMessage&) { return false; }
-void SetMenu(WindowHandle, const MenuResource*) {}
-void CheckMenuItem(WindowHandle, int, bool) {}
-bool IsMenuItemChecked(WindowHandle, int) { return false; }
-int AttachedMenuCount(WindowHandle) { return 0; }
-void SetTimer(WindowHandle, int, int) {}
-void KillTimer(WindowHandle, int) {}
-void CreatePushButton(WindowHandle, int, const char*, int, int, int, int) {}
-void SetFocus(WindowHandle) {}
-void SetWaitCursor(WindowHandle, bool) {}
-void InvalidateRect(WindowHandle, const Rect*, bool) {}
-void UpdateWindow(WindowHandle) {}
-uint32_t GetClientPixel(WindowHandle, int, int) { return 0; }
-int ClientWidth(WindowHandle) { return 0; }
-int ClientHeight(WindowHandle) { return 0; }
-bool SaveClientImage(WindowHandle, const char*) { return false; }
+#include "platform/device_context.h"
+#include "platform/image_context.h"
+#include "platform/text_codec.h"
+#include "platform/window_widgets.h"
+
+namespace platform {
+namespace {
+class TopLevelWidget;
+class ClientAreaWidget;
+}  // namespace
+
+struct MenuCommand {
+    int id;
+    QAction* action;
+    bool checked;  // the mark the program set; a click must not change it
+};
+
+struct WindowObject {
+    WindowProcedure procedure = nullptr;
+    uint32_t backgroundRgb = 0;
+    TopLevelWidget* top = nullptr;
+    ClientAreaWidget* client = nullptr;
+    QVBoxLayout* layout = nullptr;
+    QMenuBar* menuBar = nullptr;
+    std::vector<MenuCommand> menuCommands;
+    std::vector<std::pair<int, QPushButton*>> buttons;
+    std::map<int, QTimer*> timers;
+    QImage image;
+    // Accumulated by InvalidateRect until a paint takes it.
+    QRegion updateRegion;
+    bool eraseRequested = false;
+    bool paintPosted = false;
+    // Between BeginPaint and EndPaint: the region being painted and its context.
+    bool painting = false;
+    bool paintTaken = false;
+    QRegion paintRegion;
+    DeviceContext paintContext = nullptr;
+    bool destroying = false;
+
+    ~WindowObject() { DeleteImageContext(paintContext); }
+};
+
+namespace {
+
+// Everything below runs on the window thread; none of this state is seen by another thread.
+std::vector<WindowObject*> liveWindows;
+// How many of our Qt event handlers are on the stack. While any is, a window's widgets must
+// not be deleted at once (the handler would return into a deleted object).
+int entryDepth = 0;
+bool loopRunning = false;
+bool quitPending = false;
+int quitCode = 0;
+
+struct EntryScope {
+    EntryScope() { ++entryDepth; }
+    ~EntryScope() { --entryDepth; }
+    EntryScope(const EntryScope&) = delete;
+    EntryScope& operator=(const EntryScope&) = delete;
+};
+
+bool IsLive(const WindowObject* window) {
+    return window != nullptr &&
+           std::find(liveWindows.begin(), liveWindows.end(), window) != liveWindows.end();
+}
+
+QEvent::Type PaintRequestEvent() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+// Windows-style virtual key codes for the keys the program may look at; any other key gets a
+// code of its own above 0xFFFF, where no virtual key lies.
+int VirtualKey(const QKeyEvent* event) {
+    const int key = event->key();
+    const bool keypad = (event->modifiers() & Qt::KeypadModifier) != 0;
+    if (keypad && key >= Qt::Key_0 && key <= Qt::Key_9) {
+        return 0x60 + (key - Qt::Key_0);
+    }
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z) ||
+        key == Qt::Key_Space) {
+        return key;
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) {
+        return 0x70 + (key - Qt::Key_F1);
+    }
+    if (keypad) {
+        switch (key) {
+            case Qt::Key_Asterisk:
+                return 0x6A;
+            case Qt::Key_Plus:
+                return 0x6B;
+            case Qt::Key_Minus:
+                return 0x6D;
+            case Qt::Key_Period:
+                return 0x6E;
+            case Qt::Key_Slash:
+                return 0x6F;
+            default:
+                break;
+        }
+    }
+    static const std::map<int, int> kSpecial = {
+        {Qt::Key_Backspace, 0x08}, {Qt::Key_Tab, 0x09},       {Qt::Key_Backtab, 0x09},
+        {Qt::Key_Return, 0x0D},    {Qt::Key_Enter, 0x0D},     {Qt::Key_Shift, 0x10},
+        {Qt::Key_Control, 0x11},   {Qt::Key_Alt, 0x12},       {Qt::Key_Pause, kKeyPause},
+        {Qt::Key_CapsLock, 0x14},  {Qt::Key_Escape, 0x1B},    {Qt::Key_PageUp, 0x21},
+        {Qt::Key_PageDown, 0x22},  {Qt::Key_End, 0x23},       {Qt::Key_Home, 0x24},
+        {Qt::Key_Left, 0x25},      {Qt::Key_Up, 0x26},        {Qt::Key_Right, 0x27},
+        {Qt::Key_Down, 0x28},      {Qt::Key_Print, 0x2C},     {Qt::Key_Insert, 0x2D},
+        {Qt::Key_Delete, 0x2E},    {Qt::Key_Meta, 0x5B},      {Qt::Key_Menu, 0x5D},
+        {Qt::Key_NumLock, 0x90},   {Qt::Key_ScrollLock, 0x91}};
+    if (auto it = kSpecial.find(key); it != kSpecial.end()) {
+        return it->second;
+    }
+    if (key == 0 || key == Qt::Key_unknown) {
+        return 0;
+    }
+    // Unicode keys lie below Qt's special keys (0x01000000 and up), so both stay distinct.
+    return key < 0x01000000 ? 0x10000 + key : key;
+}
+
+// A message from the window system: Qt is in one of our handlers while the procedure runs.
+void Deliver(WindowObject* window, const WindowMessage& message) {
+    EntryScope scope;
+    if (IsLive(window)) {
+        SendWindowMessage(window, message);
+    }
+}
+
+void RunPaint(WindowObject* window);
+
+void SchedulePaint(WindowObject* window);
+
+class TopLevelWidget : public QWidget {
+  public:
+    explicit TopLevelWidget(WindowObject* window) : window_(window) {}
+    ~TopLevelWidget() override {
+        // The window's state goes with its widgets; one that Qt tears down by itself also
+        // leaves the live list here.
+        liveWindows.erase(std::remove(liveWindows.begin(), liveWindows.end(), window_),
+                          liveWindows.end());
+        delete window_;
+    }
+    TopLevelWidget(const TopLevelWidget&) = delete;
+    TopLevelWidget& operator=(const TopLevelWidget&) = delete;
+
+  protected:
+    bool event(QEvent* event) override {
+        if (event->type() == PaintRequestEvent()) {
+            EntryScope scope;
+            window_->paintPosted = false;
+            if (IsLive(window_)) {
+                RunPaint(window_);
+            }
+            return true;
+        }
+        return QWidget::event(event);
+    }
+
+    void closeEvent(QCloseEvent* event) override {
+        // The procedure decides: its default processing destroys the window.
+        event->ignore();
+        Deliver(window_, WindowMessage{MessageType::Close});
+    }
+
+    void showEvent(QShowEvent* event) override {
+        QWidget::showEvent(event);
+        // The window system asks for the whole client area, erased, whenever it appears.
+        if (IsLive(window_)) {
+            InvalidateRect(window_, nullptr, true);
+        }
+    }
+
+  private:
+    WindowObject* window_;
+};
+
+class ClientAreaWidget : public QWidget {
+  public:
+    ClientAreaWidget(WindowObject* window, QSize size, QWidget* parent)
+        : QWidget(parent), window_(window), size_(size) {
+        setFixedSize(size);
+        setFocusPolicy(Qt::StrongFocus);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+    QSize sizeHint() const override { return size_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        // Only shows what the paints put into the image.
+        if (IsLive(window_)) {
+            QPainter painter(this);
+            painter.setClipRegion(event->region());
+            painter.drawImage(QPoint(0, 0), window_->image);
+        }
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        event->accept();
+        WindowMessage message{MessageType::KeyDown};
+        message.key = VirtualKey(event);
+        message.autoRepeat = event->isAutoRepeat();
+        Deliver(window_, message);
+    }
+
+    void keyReleaseEvent(QKeyEvent* event) override {
+        event->accept();
+        // Qt pairs every auto-repeated press with a release; a held key is released only once.
+        if (event->isAutoRepeat()) {
+            return;
+        }
+        WindowMessage message{MessageType::KeyUp};
+        message.key = VirtualKey(event);
+        Deliver(window_, message);
+    }
+
+    void focusInEvent(QFocusEvent* event) override {
+        QWidget::focusInEvent(event);
+        // An open menu borrows the keyboard without the window losing its focus.
+        if (event->reason() == Qt::PopupFocusReason) {
+            return;
+        }
+        // The push buttons never take the focus, so it never comes from one of them.
+        Deliver(window_, WindowMessage{MessageType::SetFocus});
+    }
+
+    // Tab is a key like any other for the program, not focus navigation.
+    bool focusNextPrevChild(bool) override { return false; }
+
+  private:
+    WindowObject* window_;
+    QSize size_;
+};
+
+void SchedulePaint(WindowObject* window) {
+    if (window->paintPosted) {
+        return;
+    }
+    window->paintPosted = true;
+    // Low priority: like a window system's paint, it waits for the input already queued.
+    QCoreApplication::postEvent(window->top, new QEvent(PaintRequestEvent()), Qt::LowEventPriority);
+}
+
+void RunPaint(WindowObject* window) {
+    // A paint that runs a nested event loop is not painted over; its EndPaint reschedules.
+    if (window->painting || window->updateRegion.isEmpty()) {
+        return;
+    }
+    window->paintTaken = false;
+    SendWindowMessage(window, WindowMessage{MessageType::Paint});
+    if (!IsLive(window)) {
+        return;
+    }
+    if (window->painting) {
+        // Begun but never ended: end it, or no paint would ever run again.
+        EndPaint(window, window->paintContext);
+    } else if (!window->paintTaken) {
+        // Handled without painting: validate anyway, or the paint would come back forever.
+        EndPaint(window, BeginPaint(window));
+    }
+}
+
+void DefaultProcessing(WindowObject* window, const WindowMessage& message) {
+    switch (message.type) {
+        case MessageType::Close:
+            DestroyWindow(window);
+            break;
+        case MessageType::EraseBackground:
+            FillRegion(&window->image,
+                       window->painting ? window->paintRegion : window->updateRegion,
+                       window->backgroundRgb);
+            break;
+        case MessageType::Paint:
+            EndPaint(window, BeginPaint(window));
+            break;
+        default:
+            break;
+    }
+}
+
+void AddMenuCommand(WindowObject* window, QAction* action, int commandId) {
+    action->setData(commandId);
+    window->menuCommands.push_back(MenuCommand{commandId, action, false});
+    QObject::connect(action, &QAction::triggered, action, [window, action]() {
+        // Qt flips a checkable action on a click; the program alone sets the marks.
+        if (!IsLive(window)) {
+            return;
+        }
+        for (const MenuCommand& command : window->menuCommands) {
+            if (command.action == action) {
+                action->setChecked(command.checked);
+            }
+        }
+    });
+    // Queued, so that a command that replaces the menus never deletes the menu that is still
+    // handling the click.
+    QObject::connect(
+        action, &QAction::triggered, window->top,
+        [window, commandId]() {
+            WindowMessage message{MessageType::Command};
+            message.id = commandId;
+            Deliver(window, message);
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace
+
+void InitApplication(int& argc, char** argv) {
+    if (QCoreApplication::instance() != nullptr) {
+        return;
+    }
+    // Without any display a start must not abort: run on the offscreen platform instead.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // Lives for the whole run; argc must stay valid as long as the application.
+    static QApplication* application = new QApplication(argc, argv);
+    // The program ends by its quit message only, not when its last window disappears.
+    QApplication::setQuitOnLastWindowClosed(false);
+    (void)application;
+}
+
+WindowHandle CreateMainWindow(const char* title, int clientWidth, int clientHeight,
+                              uint32_t backgroundRgb, WindowProcedure procedure) {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr ||
+        procedure == nullptr || clientWidth <= 0 || clientHeight <= 0) {
+        return nullptr;
+    }
+    auto* window = new WindowObject;
+    window->procedure = procedure;
+    window->backgroundRgb = backgroundRgb & 0xFFFFFF;
+    window->image = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
+    window->image.fill(ToQRgb(window->backgroundRgb));
+
+    auto* top = new TopLevelWidget(window);
+    window->top = top;
+    top->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                        Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    top->setWindowTitle(FromWindows1252(title != nullptr ? title : ""));
+    window->layout = new QVBoxLayout(top);
+    window->layout->setContentsMargins(0, 0, 0, 0);
+    window->layout->setSpacing(0);
+    window->layout->setSizeConstraint(QLayout::SetFixedSize);
+    window->client = new ClientAreaWidget(window, QSize(clientWidth, clientHeight), top);
+    window->layout->addWidget(window->client);
+    window->client->setFocus(Qt::OtherFocusReason);
+    liveWindows.push_back(window);
+
+    SendWindowMessage(window, WindowMessage{MessageType::Create});
+    if (!IsLive(window)) {
+        return nullptr;
+    }
+    // Centred on the screen's free area, by the window's size with its menu bar.
+    window->layout->activate();
+    top->adjustSize();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect free = screen->availableGeometry();
+        top->move(free.x() + (free.width() - top->width()) / 2,
+                  free.y() + (free.height() - top->height()) / 2);
+    }
+    return window;
+}
+
+void ShowWindow(WindowHandle window) {
+    if (!IsLive(window)) {
+        return;
+    }
+    window->top->show();
+    // The offscreen platform has no stacking order and says so on every raise.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        window->top->raise();
+    }
+    window->top->activateWindow();
+}
+
+void DestroyWindow(WindowHandle window) {
+    if (!IsLive(window) || window->destroying) {
+        return;
+    }
+    window->destroying = true;
+    SendWindowMessage(window, WindowMessage{MessageType::Destroy});
+    liveWindows.erase(std::remove(liveWindows.begin(), liveWindows.end(), window),
+                      liveWindows.end());
+    for (auto& [id, timer] : window->timers) {
+        timer->stop();
+    }
+    TopLevelWidget* top = window->top;
+    top->hide();
+    if (entryDepth > 0) {
+        top->deleteLater();
+    } else {
+        delete top;
+    }
+}
+
+void SetWindowTitle(WindowHandle window, const char* title) {
+    if (IsLive(window)) {
+        window->top->setWindowTitle(FromWindows1252(title != nullptr ? title : ""));
+    }
+}
+
+int RunMessageLoop() {
+    if (QCoreApplication::instance() == nullptr) {
+        return 0;
+    }
+    int code = quitCode;
+    if (!quitPending) {
+        loopRunning = true;
+        code = QCoreApplication::exec();
+        loopRunning = false;
+    }
+    quitPending = false;
+    // Windows destroyed from inside the loop are deleted now rather than never.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return code;
+}
+
+void PostQuitMessage(int exitCode) {
+    // Kept when no loop runs yet: the next RunMessageLoop then returns at once.
+    quitCode = exitCode;
+    quitPending = true;
+    if (loopRunning) {
+        QCoreApplication::exit(exitCode);
+    }
+}
+
+void PostCommand(WindowHandle window, int commandId) {
+    if (!IsLive(window)) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        window->top,
+        [window, commandId]() {
+            WindowMessage message{MessageType::Command};
+            message.id = commandId;
+            Deliver(window, message);
+        },
+        Qt::QueuedConnection);
+}
+
+bool SendWindowMessage(WindowHandle window, const WindowMessage& message) {
+    if (!IsLive(window)) {
+        return false;
+    }
+    const bool handled = window->procedure(window, message);
+    if (!handled && IsLive(window)) {
+        DefaultProcessing(window, message);
+    }
+    return handled;
+}
+
+void SetMenu(WindowHandle window, const MenuResource* menu) {
+    if (!IsLive(window)) {
+        return;
+    }
+    if (window->menuBar != nullptr) {
+        window->layout->setMenuBar(nullptr);
+        delete window->menuBar;  // with its popups and actions
+        window->menuBar = nullptr;
+        window->menuCommands.clear();
+    }
+    if (menu == nullptr || menu->entries == nullptr) {
+        return;
+    }
+    auto* bar = new QMenuBar(window->top);
+    bar->setNativeMenuBar(false);
+    std::vector<QMenu*> open;
+    for (int i = 0; i < menu->count; ++i) {
+        const MenuEntry& entry = menu->entries[i];
+        const QString text = FromWindows1252(entry.text != nullptr ? entry.text : "");
+        switch (entry.kind) {
+            case MenuEntryKind::Popup:
+                open.push_back(open.empty() ? bar->addMenu(text) : open.back()->addMenu(text));
+                break;
+            case MenuEntryKind::Item:
+                // An item outside any popup stands on the bar itself.
+                AddMenuCommand(window,
+                               open.empty() ? bar->addAction(text) : open.back()->addAction(text),
+                               entry.commandId);
+                break;
+            case MenuEntryKind::Separator:
+                if (!open.empty()) {
+                    open.back()->addSeparator();
+                }
+                break;
+            case MenuEntryKind::EndPopup:
+                if (!open.empty()) {
+                    open.pop_back();
+                }
+                break;
+            case MenuEntryKind::BarItem:
+                AddMenuCommand(window, bar->addAction(text), entry.commandId);
+                break;
+        }
+    }
+    window->layout->setMenuBar(bar);
+    window->menuBar = bar;
+    bar->show();
+}
+
+void CheckMenuItem(WindowHandle window, int commandId, bool checked) {
+    if (!IsLive(window)) {
+        return;
+    }
+    for (MenuCommand& command : window->menuCommands) {
+        if (command.id != commandId) {
+            continue;
+        }
+        command.checked = checked;
+        // Only marked items are checkable, so an unmarked one shows no empty box.
+        if (checked) {
+            command.action->setCheckable(true);
+            command.action->setChecked(true);
+        } else {
+            command.action->setChecked(false);
+            command.action->setCheckable(false);
+        }
+    }
+}
+
+bool IsMenuItemChecked(WindowHandle window, int commandId) {
+    QAction* action = FindMenuAction(window, commandId);
+    return action != nullptr && action->isChecked();
+}
+
+int AttachedMenuCount(WindowHandle window) {
+    if (!IsLive(window)) {
+        return 0;
+    }
+    return static_cast<int>(window->top->findChildren<QMenuBar*>().size());
+}
+
+void SetTimer(WindowHandle window, int timerId, int periodMs) {
+    if (!IsLive(window)) {
+        return;
+    }
+    QTimer*& timer = window->timers[timerId];
+    if (timer == nullptr) {
+        timer = new QTimer(window->top);
+        timer->setTimerType(Qt::PreciseTimer);
+        QObject::connect(timer, &QTimer::timeout, [window, timerId]() {
+            WindowMessage message{MessageType::Timer};
+            message.id = timerId;
+            Deliver(window, message);
+        });
+    }
+    // A period below 10 ms would keep the loop busy; it is raised to 10 ms.
+    timer->start(std::max(periodMs, 10));
+}
+
+void KillTimer(WindowHandle window, int timerId) {
+    if (!IsLive(window)) {
+        return;
+    }
+    if (auto it = window->timers.find(timerId); it != window->timers.end()) {
+        it->second->stop();
+    }
+}
+
+void CreatePushButton(WindowHandle window, int controlId, const char* text, int x, int y, int width,
+                      int height) {
+    if (!IsLive(window)) {
+        return;
+    }
+    auto* button = new QPushButton(FromWindows1252(text != nullptr ? text : ""), window->client);
+    // The keys belong to the window: a focused button would take Space as its own click.
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setAutoDefault(false);
+    button->setGeometry(x, y, width, height);
+    button->show();
+    window->buttons.emplace_back(controlId, button);
+    QObject::connect(button, &QPushButton::clicked, [window, controlId]() {
+        WindowMessage message{MessageType::Command};
+        message.id = controlId;
+        Deliver(window, message);
+    });
+}
+
+void SetFocus(WindowHandle window) {
+    if (IsLive(window)) {
+        window->client->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void SetWaitCursor(WindowHandle window, bool waiting) {
+    if (IsLive(window)) {
+        window->top->setCursor(waiting ? Qt::WaitCursor : Qt::ArrowCursor);
+    }
+}
+
+void InvalidateRect(WindowHandle window, const Rect* rect, bool erase) {
+    if (!IsLive(window)) {
+        return;
+    }
+    QRect area = window->image.rect();
+    if (rect != nullptr) {
+        // A rectangle with right <= left or bottom <= top is empty.
+        area &= QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top);
+    }
+    if (area.isEmpty()) {
+        return;
+    }
+    window->updateRegion += area;
+    if (erase) {
+        window->eraseRequested = true;
+    }
+    SchedulePaint(window);
+}
+
+void UpdateWindow(WindowHandle window) {
+    if (IsLive(window)) {
+        RunPaint(window);
+    }
+}
+
+DeviceContext BeginPaint(WindowHandle window) {
+    if (!IsLive(window) || window->painting) {
+        return nullptr;
+    }
+    window->painting = true;
+    window->paintTaken = true;
+    window->paintRegion = std::exchange(window->updateRegion, QRegion());
+    if (std::exchange(window->eraseRequested, false)) {
+        SendWindowMessage(window, WindowMessage{MessageType::EraseBackground});
+        if (!IsLive(window)) {
+            return nullptr;
+        }
+    }
+    window->paintContext = CreateImageContext(&window->image, window->paintRegion);
+    return window->paintContext;
+}
+
+void EndPaint(WindowHandle window, DeviceContext dc) {
+    if (!IsLive(window) || !window->painting || dc != window->paintContext) {
+        return;
+    }
+    DeleteImageContext(window->paintContext);
+    window->paintContext = nullptr;
+    window->painting = false;
+    window->client->update(window->paintRegion);
+    window->paintRegion = QRegion();
+    // Invalidated while it painted: that part is painted next.
+    if (!window->updateRegion.isEmpty()) {
+        SchedulePaint(window);
+    }
+}
+
+uint32_t GetClientPixel(WindowHandle window, int x, int y) {
+    if (!IsLive(window) || !window->image.rect().contains(x, y)) {
+        return kInvalidPixel;
+    }
+    return FromQRgb(window->image.pixel(x, y));
+}
+
+int ClientWidth(WindowHandle window) {
+    return IsLive(window) ? window->image.width() : 0;
+}
+
+int ClientHeight(WindowHandle window) {
+    return IsLive(window) ? window->image.height() : 0;
+}
+
+bool SaveClientImage(WindowHandle window, const char* path) {
+    if (!IsLive(window) || path == nullptr) {
+        return false;
+    }
+    // The picture as the user sees it: the client image with the push buttons over it.
+    QImage shot = window->image.copy();
+    {
+        QPainter painter(&shot);
+        for (const auto& [id, button] : window->buttons) {
+            if (button->isVisible()) {
+                button->render(&painter, button->pos(), QRegion(), QWidget::DrawChildren);
+            }
+        }
+    }
+    return shot.save(QFile::decodeName(path), "PNG");
+}
+
+QWidget* WindowWidget(WindowHandle window) {
+    return IsLive(window) ? window->top : nullptr;
+}
+
+QWidget* ClientWidget(WindowHandle window) {
+    return IsLive(window) ? window->client : nullptr;
+}
+
+QAction* FindMenuAction(WindowHandle window, int commandId) {
+    if (!IsLive(window)) {
+        return nullptr;
+    }
+    for (const MenuCommand& command : window->menuCommands) {
+        if (command.id == commandId) {
+            return command.action;
+        }
+    }
+    return nullptr;
+}
 
 }  // namespace platform

@@ -70,8 +70,8 @@ void SetTimer(WindowHandle window, int timerId, int periodMs);
 void KillTimer(WindowHandle window, int timerId);
 
 // A push button child at client coordinates; a click delivers Command(controlId).
-void CreatePushButton(WindowHandle window, int controlId, const char* text, int x, int y,
-                      int width, int height);
+void CreatePushButton(WindowHandle window, int controlId, const char* text, int x, int y, int width,
+                      int height);
 // Gives the keyboard focus to the main window itself.
 void SetFocus(WindowHandle window);
 void SetWaitCursor(WindowHandle window, bool waiting);
@@ -82,11 +82,14 @@ void SetWaitCursor(WindowHandle window, bool waiting);
 void InvalidateRect(WindowHandle window, const Rect* rect, bool erase);
 void UpdateWindow(WindowHandle window);
 
-// The client image as shown: pixel colour as Rgb(), for tests and the screen dump.
+// The client image as shown: pixel colour as Rgb(), for tests and the screen dump;
+// kInvalidPixel outside the client area or for a handle that is not a live window.
+inline constexpr uint32_t kInvalidPixel = 0xFFFFFFFF;
 uint32_t GetClientPixel(WindowHandle window, int x, int y);
 int ClientWidth(WindowHandle window);
 int ClientHeight(WindowHandle window);
-// Saves the client image as PNG (demo screenshots); false on failure.
+// Saves the client image as PNG with the push buttons drawn over it, as the user sees the
+// window (demo screenshots); false on failure.
 bool SaveClientImage(WindowHandle window, const char* path);
 
 }  // namespace platform

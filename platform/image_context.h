@@ -1,0 +1,25 @@
+// Platform-private: the device context's drawing primitives on any image (the window's client
+// image, and any other picture the platform draws, such as a printed page), and the conversion
+// between the program's colour values and Qt's pixels.
+#pragma once
+
+#include <QImage>
+#include <QRegion>
+#include <cstdint>
+
+#include "platform/device_context.h"
+
+namespace platform {
+
+QRgb ToQRgb(uint32_t rgb);
+uint32_t FromQRgb(QRgb pixel);
+
+// A fresh context drawing onto image, clipped to the part of clip that lies on the image. The
+// image must outlive the context.
+DeviceContext CreateImageContext(QImage* image, const QRegion& clip);
+void DeleteImageContext(DeviceContext dc);
+
+// Fills the part of region that lies on the image, exactly on pixel boundaries.
+void FillRegion(QImage* image, const QRegion& region, uint32_t rgb);
+
+}  // namespace platform
