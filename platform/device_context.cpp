@@ -94,6 +94,7 @@ void ResolveFont(FontObject* font) {
     f.setStyleHint(QFont::AnyStyle, QFont::NoAntialias);
     f.setStyleStrategy(QFont::NoAntialias);
     f.setFixedPitch(false);
+    f.setKerning(false);
     f.setItalic(false);
     f.setUnderline(false);
     f.setStrikeOut(false);
@@ -366,7 +367,17 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
     const QString s = FromWindows1252(std::string_view(text, static_cast<size_t>(length)));
     FontObject* font = dc->font;
     ResolveFont(font);
-    const int width = QFontMetrics(font->font).horizontalAdvance(s);
+    // Each character advances by its own whole-pixel width, so a character lands on the same
+    // pixel whatever precedes it: "  --" and "--" aligned right put their dashes on the same
+    // columns, and a text drawn over an earlier one covers it exactly.
+    const QFontMetrics metrics(font->font);
+    std::vector<int> advances;
+    advances.reserve(static_cast<size_t>(s.size()));
+    int width = 0;
+    for (QChar c : s) {
+        advances.push_back(metrics.horizontalAdvance(c));
+        width += advances.back();
+    }
     const int height = font->height;
     int left = x;
     if ((dc->align & kAlignCenter) == kAlignCenter) {
@@ -396,7 +407,18 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
     painter.setClipRegion(glyphClip);
     painter.setFont(font->font);
     painter.setPen(QColor(Qt::black));
-    painter.drawText(QPoint(left, top + baselineFromTop), s);
+    const QRect visible = glyphClip.boundingRect();
+    int penX = left;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const int advance = advances[static_cast<size_t>(i)];
+        // Glyphs may overhang their advance a little; a margin of one cell height covers it.
+        const bool nearClip =
+            penX + advance + height > visible.left() && penX - height <= visible.right();
+        if (!s[i].isSpace() && nearClip) {
+            painter.drawText(QPoint(penX, top + baselineFromTop), QString(s[i]));
+        }
+        penX += advance;
+    }
 }
 
 void BitBlt(DeviceContext dc, int dstX, int dstY, int width, int height, int srcX, int srcY) {

@@ -131,6 +131,17 @@ TEST(PlatformPaint, TextCellIsTheFontHeightAndSitsByTheAlignment) {
     }
 }
 
+TEST(PlatformPaint, LeadingBlanksWidenTheCellWithoutMovingTheCharacters) {
+    TestWindow bare(200, 80);
+    TestWindow padded(200, 80);
+    DrawText(bare, 150, 60, kAlignRight | kAlignBottom, "--");
+    DrawText(padded, 150, 60, kAlignRight | kAlignBottom, "  --");
+    EXPECT_LT(ChangedBox(padded).left, ChangedBox(bare).left);
+    ExpectPixels(padded, [&](int x, int y) {
+        return bare.Pixel(x, y) != kWhite ? bare.Pixel(x, y) : padded.Pixel(x, y);
+    });
+}
+
 TEST(PlatformPaint, OpaqueTextCoversAnEarlierLongerTextOnlyWithinItsCell) {
     TestWindow both(160, 40);
     TestWindow onlyLonger(160, 40);
