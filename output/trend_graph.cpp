@@ -33,24 +33,31 @@ bool IdentityKnown() {
     return liveValues.identity[0].load(std::memory_order_relaxed) != 0;
 }
 
-// Each active limit's setpoint height, or -1 for a limit that is off.
-void ActiveLimitHeights(int heights[2]) {
+void Line(platform::DeviceContext dc, int x0, int y0, int x1, int y1) {
+    platform::MoveTo(dc, x0, y0);
+    platform::LineTo(dc, x1, y1);
+}
+
+// Horizontal red lines from x0 up to (not including) x1 at the setpoint of every active limit,
+// drawn only while the device is identified: without an identity the words may be stale.
+void DrawLimitLines(platform::DeviceContext dc, int x0, int x1) {
+    if (!IdentityKnown()) {
+        return;
+    }
+    platform::SelectPen(dc, displayObjects.limitPen);
     const int modes[2] = {limit1Mode, limit2Mode};
     const int setpoints[2] = {limit1Setpoint, limit2Setpoint};
     for (int i = 0; i < 2; ++i) {
-        uint16_t mode = parameterSet.deviceWords[modes[i]].load(std::memory_order_relaxed);
-        uint16_t setpoint = parameterSet.deviceWords[setpoints[i]].load(std::memory_order_relaxed);
-        heights[i] = mode != 0 ? 2 * setpoint : -1;
+        if (parameterSet.deviceWords[modes[i]].load(std::memory_order_relaxed) != 0) {
+            int y =
+                kZeroY - 2 * parameterSet.deviceWords[setpoints[i]].load(std::memory_order_relaxed);
+            Line(dc, x0, y, x1, y);
+        }
     }
 }
 
 void Text(platform::DeviceContext dc, int x, int y, const char* text) {
     platform::TextOut(dc, x, y, text, static_cast<int>(std::strlen(text)));
-}
-
-void Line(platform::DeviceContext dc, int x0, int y0, int x1, int y1) {
-    platform::MoveTo(dc, x0, y0);
-    platform::LineTo(dc, x1, y1);
 }
 
 }  // namespace
@@ -69,16 +76,7 @@ void DrawTrendAxes(platform::DeviceContext dc) {
     for (int x : {702, 535, 365}) {
         Line(dc, x, kZeroY, x, 298);
     }
-    if (IdentityKnown()) {
-        platform::SelectPen(dc, displayObjects.limitPen);
-        int heights[2];
-        ActiveLimitHeights(heights);
-        for (int h : heights) {
-            if (h >= 0) {
-                Line(dc, kLeftX, kZeroY - h, 868, kZeroY - h);
-            }
-        }
-    }
+    DrawLimitLines(dc, kLeftX, 868);
     platform::SelectPen(dc, oldPen);
 
     platform::FontHandle oldFont = platform::SelectFont(dc, displayObjects.scaleFont);
@@ -124,16 +122,7 @@ void DrawTrendIncrement(platform::DeviceContext dc) {
     // one pixel left, so limit lines grow in from the right while the picture moves.
     platform::PenHandle oldPen = platform::SelectPen(dc, displayObjects.erasePen);
     Line(dc, kNewestX + 1, kScrollTop, kNewestX + 1, kZeroY);
-    if (IdentityKnown()) {
-        platform::SelectPen(dc, displayObjects.limitPen);
-        int heights[2];
-        ActiveLimitHeights(heights);
-        for (int h : heights) {
-            if (h >= 0) {
-                Line(dc, kNewestX + 1, kZeroY - h, kNewestX + 2, kZeroY - h);
-            }
-        }
-    }
+    DrawLimitLines(dc, kNewestX + 1, kNewestX + 2);
     platform::SelectPen(dc, displayObjects.curvePen);
     TrendStep step;
     while (TakeTrendSample(&step)) {
