@@ -49,6 +49,9 @@ bool TakeTrendSample(TrendStep* step) {
     trendBuffer.lastPlotted = value;
     trendBuffer.historyRing[trendBuffer.historyPos] = value;
     trendBuffer.historyPos = NextTrendIndex(trendBuffer.historyPos);
+    if (trendBuffer.historyCount < kTrendSize) {
+        ++trendBuffer.historyCount;
+    }
     trendBuffer.sampleRead.store(NextTrendIndex(read), std::memory_order_release);
     return true;
 }
@@ -63,6 +66,7 @@ void ResetTrendBuffer() {
         sample = 0;
     }
     trendBuffer.historyPos = 0;
+    trendBuffer.historyCount = 0;
     trendBuffer.lastPlotted = 0;
     trendBuffer.awaitingFirstSample = true;
 }

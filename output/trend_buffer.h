@@ -13,6 +13,7 @@ struct TrendBuffer {
     std::atomic<uint16_t> sampleRead{0};               // written by the window thread only
     int32_t historyRing[kTrendSize] = {};              // window thread only from here on
     uint16_t historyPos = 0;
+    uint16_t historyCount = 0;  // plotted samples the history holds, up to 500
     int32_t lastPlotted = 0;
     bool awaitingFirstSample = true;
 };

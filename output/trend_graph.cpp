@@ -106,8 +106,12 @@ void DrawTrendHistory(platform::DeviceContext dc) {
     platform::PenHandle oldPen = platform::SelectPen(dc, displayObjects.curvePen);
     const int32_t* history = trendBuffer.historyRing;
     int pos = trendBuffer.historyPos;
-    platform::MoveTo(dc, kLeftX, kZeroY - history[pos]);
-    for (int i = 1; i < kTrendSize; ++i) {
+    // Until 500 samples have been plotted, the left part of the history was never measured:
+    // drawing it would show a flat 0 % that the device never reported, so the curve starts at
+    // the oldest real sample, in the column it has in the full picture.
+    const int skip = kTrendSize - trendBuffer.historyCount;
+    platform::MoveTo(dc, kLeftX + skip, kZeroY - history[(pos + skip) % kTrendSize]);
+    for (int i = skip + 1; i < kTrendSize; ++i) {
         platform::LineTo(dc, kLeftX + i, kZeroY - history[(pos + i) % kTrendSize]);
     }
     // The newest sample is the one before the oldest; its stub sits where the running picture

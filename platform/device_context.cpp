@@ -5,6 +5,7 @@
 #include "platform/device_context.h"
 
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
@@ -91,6 +92,11 @@ void ResolveFont(FontObject* font) {
     }
     font->resolved = true;
     QFont f = QGuiApplication::font();
+    // The panel's positions were laid out for a face with Arial's widths; Liberation Sans has
+    // them. Wider faces push three-digit values into their labels.
+    if (QFontDatabase::hasFamily(QStringLiteral("Liberation Sans"))) {
+        f.setFamily(QStringLiteral("Liberation Sans"));
+    }
     f.setStyleHint(QFont::AnyStyle, QFont::NoAntialias);
     f.setStyleStrategy(QFont::NoAntialias);
     f.setFixedPitch(false);

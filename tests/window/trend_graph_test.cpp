@@ -36,6 +36,20 @@ TEST_F(TrendGraph, PictureMovesOnePixelPerSampleAndStandsStillWhileFrozen) {
     EXPECT_EQ(CurveColumn(195), 865);  // the samples kept while frozen are plotted now
 }
 
+TEST_F(TrendGraph, FullRedrawShowsOnlySamplesThatWereMeasured) {
+    settings.rollIndex.store(0);
+    ASSERT_NE(Start(), nullptr);
+    Feed({60, 60, 60});
+    TickAndPaint(20);
+    platform::InvalidateRect(window, nullptr, true);  // an exposure: the graph comes from history
+    platform::UpdateWindow(window);
+    const uint32_t blue = platform::Rgb(0, 0, 255);
+    EXPECT_EQ(platform::GetClientPixel(window, 865, 175), blue);  // 60 % at the newest column
+    for (int x = 370; x < 860; x += 7) {
+        ASSERT_NE(platform::GetClientPixel(window, x, 295), blue) << x;  // no 0 % before them
+    }
+}
+
 TEST_F(TrendGraph, LimitLinesOnlyWithIdentityAndActiveLimit) {
     struct {
         const char* identity;
