@@ -14,6 +14,7 @@
 #include "output/trend_buffer.h"
 #include "output/trend_graph.h"
 #include "platform/device_context.h"
+#include "resources/icon.h"
 #include "resources/menus.h"
 
 namespace {
@@ -288,6 +289,7 @@ platform::WindowHandle StartMainWindow() {
         ShowSlotMessage(window, 80, 34, errno != 0 ? errno : -1);
     }
     replyEvent.store(event, std::memory_order_release);
+    platform::SetWindowIcon(window, kProgramIcon);
     platform::ShowWindow(window);
     platform::UpdateWindow(window);
     return window;

@@ -10,11 +10,13 @@
 #include <QEvent>
 #include <QFile>
 #include <QFocusEvent>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -426,6 +428,14 @@ void DestroyWindow(WindowHandle window) {
 void SetWindowTitle(WindowHandle window, const char* title) {
     if (IsLive(window)) {
         window->top->setWindowTitle(FromWindows1252(title != nullptr ? title : ""));
+    }
+}
+
+void SetWindowIcon(WindowHandle window, const char* const* xpm) {
+    if (IsLive(window) && xpm != nullptr) {
+        const QIcon icon{QPixmap(xpm)};
+        window->top->setWindowIcon(icon);
+        QApplication::setWindowIcon(icon);
     }
 }
 

@@ -49,6 +49,8 @@ void ShowWindow(WindowHandle window);
 // Sends Destroy, then removes the window.
 void DestroyWindow(WindowHandle window);
 void SetWindowTitle(WindowHandle window, const char* title);
+// The window's (and the application's) icon, from image data in XPM form.
+void SetWindowIcon(WindowHandle window, const char* const* xpm);
 
 // Runs until PostQuitMessage; returns its code.
 int RunMessageLoop();
