@@ -106,25 +106,28 @@ FileOpenResult OpenFile(const char* path, FileAccess access, FileCreation creati
     return FileOpenResult{new FileObject{fd}, 0, existed};
 }
 
-int ReadFile(FileHandle file, void* buffer, int count, int32_t* error) {
+namespace {
+
+// Moves up to count bytes with read or write, carrying on after partial transfers and
+// interruptions. A write that moves nothing is a full disk; a read that moves nothing is the end.
+template <typename Byte, typename Op>
+int Transfer(FileHandle file, Byte* bytes, int count, int32_t* error, Op op, int32_t stalled) {
     int32_t failure = 0;
     int done = 0;
     if (file == nullptr) {
         failure = EBADF;
-    } else {
-        auto* bytes = static_cast<char*>(buffer);
-        while (done < count) {
-            ssize_t n = read(file->fd, bytes + done, static_cast<size_t>(count - done));
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                failure = errno;
-                break;
-            }
-            if (n == 0) {
-                break;
-            }
+    }
+    while (failure == 0 && done < count) {
+        ssize_t n = op(file->fd, bytes + done, static_cast<size_t>(count - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            failure = errno;
+        } else if (n == 0) {
+            failure = stalled;
+            break;
+        } else {
             done += static_cast<int>(n);
         }
     }
@@ -134,33 +137,14 @@ int ReadFile(FileHandle file, void* buffer, int count, int32_t* error) {
     return done;
 }
 
+}  // namespace
+
+int ReadFile(FileHandle file, void* buffer, int count, int32_t* error) {
+    return Transfer(file, static_cast<char*>(buffer), count, error, ::read, 0);
+}
+
 int WriteFile(FileHandle file, const void* buffer, int count, int32_t* error) {
-    int32_t failure = 0;
-    int done = 0;
-    if (file == nullptr) {
-        failure = EBADF;
-    } else {
-        const auto* bytes = static_cast<const char*>(buffer);
-        while (done < count) {
-            ssize_t n = write(file->fd, bytes + done, static_cast<size_t>(count - done));
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                failure = errno;
-                break;
-            }
-            if (n == 0) {
-                failure = ENOSPC;
-                break;
-            }
-            done += static_cast<int>(n);
-        }
-    }
-    if (error != nullptr) {
-        *error = failure;
-    }
-    return done;
+    return Transfer(file, static_cast<const char*>(buffer), count, error, ::write, ENOSPC);
 }
 
 void CloseFile(FileHandle file) {
