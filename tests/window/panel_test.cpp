@@ -1,5 +1,7 @@
 #include "app/panel.h"
 
+#include <QtCore/qnamespace.h>
+
 #include <cstring>
 #include <string>
 
@@ -131,8 +133,7 @@ TEST_F(PanelPaint, LinkLossBlanksEverythingOnSixteenthIdleTick) {
 TEST_F(PanelPaint, HeldKeyActsOnce) {
     ASSERT_NE(Start(), nullptr);
     Sent();
-    Send(MessageType::KeyDown, 0, platform::kKeySpace, 3);
-    Key(platform::kKeySpace, false);
-    Key(platform::kKeySpace, true);
+    PressKey(Qt::Key_Space, 2);
+    PressKey(Qt::Key_Space);
     EXPECT_EQ(Sent(), Encoded(CMD_SPACE) + Encoded(CMD_SPACE));
 }

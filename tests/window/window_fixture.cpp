@@ -1,5 +1,7 @@
 #include "window_fixture.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <cstdlib>
 #include <memory>
 
@@ -11,6 +13,7 @@
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"
 #include "platform/message_box.h"
+#include "platform/window_widgets.h"
 
 namespace {
 
@@ -104,11 +107,16 @@ std::vector<uint32_t> KvxWindowTest::Capture(const platform::Rect& area) {
     return pixels;
 }
 
-int KvxWindowTest::CurveColumn(int y) {
-    for (int x = 365; x < 868; ++x) {
-        if (platform::GetClientPixel(window, x, y) == platform::Rgb(0, 0, 255)) {
-            return x;
-        }
+void KvxWindowTest::PressKey(int qtKey, int repeats) {
+    // Qt pairs each auto-repeated press with a release of its own.
+    auto post = [this, qtKey](QEvent::Type type, bool repeat) {
+        QKeyEvent event(type, qtKey, Qt::NoModifier, QString(), repeat);
+        QCoreApplication::sendEvent(platform::ClientWidget(window), &event);
+    };
+    post(QEvent::KeyPress, false);
+    for (int i = 0; i < repeats; ++i) {
+        post(QEvent::KeyRelease, true);
+        post(QEvent::KeyPress, true);
     }
-    return -1;
+    post(QEvent::KeyRelease, false);
 }

@@ -26,9 +26,8 @@ class KvxWindowTest : public ::testing::Test {
     void Stop();
     void Send(platform::MessageType type, int id = 0, int key = 0, int times = 1);
     void Tick(int timerId, int times = 1) { Send(platform::MessageType::Timer, timerId, 0, times); }
-    void Key(int key, bool down) {
-        Send(down ? platform::MessageType::KeyDown : platform::MessageType::KeyUp, 0, key);
-    }
+    // A real key press on the client (a Qt key code), held through repeats, then released.
+    void PressKey(int qtKey, int repeats = 0);
     void Paint() { platform::UpdateWindow(window); }
     // One tick of the timer (300: the panel's rule, 20: the graph's) and the paint it causes.
     void TickAndPaint(int timerId) {
@@ -38,8 +37,6 @@ class KvxWindowTest : public ::testing::Test {
     // Hands the parser one long message carrying word, as the reader thread would.
     void Feed(std::initializer_list<uint16_t> words);
     std::vector<uint32_t> Capture(const platform::Rect& area);
-    // The left-most graph column where row y shows the curve, or -1.
-    int CurveColumn(int y);
 
     platform::WindowHandle window = nullptr;
     std::filesystem::path dir, previousDir;
