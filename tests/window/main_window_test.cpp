@@ -3,16 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QAction>
-#include <QCoreApplication>
-#include <QWidget>
 #include <fstream>
 #include <iterator>
 
-#include "app/settings.h"
-#include "app/window_state.h"
 #include "link/serial_link.h"
-#include "platform/window_widgets.h"
 #include "window_fixture.h"
 
 namespace {

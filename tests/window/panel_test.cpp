@@ -1,12 +1,8 @@
 #include "app/panel.h"
 
-#include <QtCore/qnamespace.h>
-
 #include <cstring>
 #include <string>
 
-#include "link/protocol.h"
-#include "link/tx_ring.h"
 #include "window_fixture.h"
 
 namespace {

@@ -1,11 +1,5 @@
-#include <QtCore/qnamespace.h>
-
 #include <cstring>
 
-#include "app/settings.h"
-#include "app/window_state.h"
-#include "link/protocol.h"
-#include "params/parameter_set.h"
 #include "window_fixture.h"
 
 class TrendGraph : public KvxWindowTest {
