@@ -1,6 +1,6 @@
 #include <string>
 
-#include "unit/link_helpers.h"
+#include "unit/test_support.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
-#include "file_test_support.h"
 #include "platform/file.h"
+#include "unit/test_support.h"
 
 namespace {
 

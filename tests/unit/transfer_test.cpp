@@ -1,7 +1,6 @@
 #include "link/transfer.h"
 
-#include "unit/file_test_support.h"
-#include "unit/link_helpers.h"
+#include "unit/test_support.h"
 
 namespace {
 
