@@ -18,15 +18,6 @@ class SettingsFile : public TempDirTest {
     std::string path_;
 };
 
-TEST_F(SettingsFile, MissingFileIsCreatedWithDefaults) {
-    EXPECT_EQ(LoadSettings(record_, path_.c_str()), 0);
-    std::vector<uint8_t> expected(kSettingsFileSize, 0);
-    expected[0] = expected[260] = 1;  // COM1, 30 s
-    EXPECT_EQ(ReadAll(path_), expected);
-    EXPECT_EQ(record_.comPort.load(), 1);
-    EXPECT_EQ(record_.rollIndex.load(), 1);
-}
-
 TEST_F(SettingsFile, ShortFileReplacesOnlyTheStart) {
     WriteAll(path_, {3, 0, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA});
     EXPECT_EQ(LoadSettings(record_, path_.c_str()), kResultShortFile);

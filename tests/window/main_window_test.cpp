@@ -26,6 +26,7 @@ TEST_F(MainWindow, FirstStartCreatesSettingsFileWithDefaults) {
     expected[0] = 1;    // COM1
     expected[260] = 1;  // 30 s
     EXPECT_EQ(SettingsFile(), expected);
+    EXPECT_TRUE(platform::IsMenuItemChecked(window, 2017));
 }
 
 TEST_F(MainWindow, PortThatCannotOpenIsReportedOnceAndStaysChecked) {
