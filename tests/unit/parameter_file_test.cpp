@@ -2,11 +2,8 @@
 
 #include <cerrno>
 
-#include "app/settings.h"
-#include "file_test_support.h"
-#include "link/protocol.h"
-#include "params/parameter_set.h"
 #include "platform/file.h"
+#include "unit/test_support.h"
 
 namespace {
 
@@ -14,14 +11,8 @@ class ParameterFile : public TempDirTest {
   protected:
     void SetUp() override {
         TempDirTest::SetUp();
+        ResetLinkState();
         SetSettingsDefaults(settings);
-        for (int i = 0; i < kParameterCount; ++i) {
-            parameterSet.deviceWords[i] = 0;
-            parameterSet.editWords[i] = 0;
-        }
-        for (auto& c : liveValues.identity) {
-            c = 0;
-        }
         StartRecordingBoxes();
         path_ = PathOf("unit.KVX");
     }
@@ -58,10 +49,7 @@ TEST_F(ParameterFile, SaveThenLoadGivesTheSameBytes) {
     EXPECT_EQ(file[44], 'K');
     EXPECT_EQ(file[56], 'x');
 
-    for (int i = 0; i < kParameterCount; ++i) {
-        parameterSet.deviceWords[i] = 0;
-    }
-    liveValues.identity[0] = 0;
+    ResetLinkState();
     file.resize(120, 0xFF);  // a longer file loads its first 88 bytes
     WriteAll(path_, file);
     ASSERT_EQ(ReadParameterFile(path_.c_str()), 0);
@@ -98,10 +86,9 @@ TEST_F(ParameterFile, FilesThatAreNotRecordsReplaceNothing) {
     EXPECT_EQ(Record(), std::vector<uint8_t>(kParameterFileSize, 0));
 }
 
-TEST_F(ParameterFile, FailedOpensGiveTheSystemCode) {
+TEST_F(ParameterFile, FailedOpensGiveTheSystemCodeAndEmptyNothing) {
     EXPECT_EQ(WriteParameterFile(PathOf("gone/unit.KVX").c_str()), ENOENT);
     EXPECT_EQ(ReadParameterFile(dir_.c_str()), EISDIR);
-
     WriteAll(path_, std::vector<uint8_t>(kParameterFileSize, 0));
     platform::FileOpenResult held = platform::OpenFile(path_.c_str(), platform::FileAccess::Read,
                                                        platform::FileCreation::OpenExisting, true);
@@ -110,7 +97,7 @@ TEST_F(ParameterFile, FailedOpensGiveTheSystemCode) {
     EXPECT_EQ(WriteParameterFile(path_.c_str()), EWOULDBLOCK);
     EXPECT_EQ(ReadParameterFile(path_.c_str()), EWOULDBLOCK);
     platform::CloseFile(held.file);
-    EXPECT_EQ(ReadAll(path_), std::vector<uint8_t>(kParameterFileSize, 0));  // not emptied
+    EXPECT_EQ(ReadAll(path_), std::vector<uint8_t>(kParameterFileSize, 0));
     EXPECT_TRUE(recordedBoxes.empty());
 }
 

@@ -1,6 +1,6 @@
 #include <string>
 
-#include "unit/link_helpers.h"
+#include "unit/test_support.h"
 
 namespace {
 
@@ -59,15 +59,22 @@ TEST_F(Protocol, ReceivedMessagesSetTheirValue) {
     }
 }
 
-TEST_F(Protocol, EveryBandBoundarySetsItsWordAndOnlyWordZeroSignals) {
+TEST_F(Protocol, EveryWordTakesItsWholeBandAndOnlyWordZeroSignals) {
+    const int bands[kParameterCount][2] = {
+        {3000, 3009}, {3100, 3199},   {20000, 29999}, {3070, 3074}, {3500, 3599}, {3010, 3019},
+        {3200, 3299}, {30000, 64999}, {3075, 3079},   {3600, 3699}, {3020, 3029}, {3300, 3399},
+        {3400, 3499}, {3030, 3039},   {10000, 19999}, {3040, 3049}, {3050, 3059}, {3060, 3064},
+        {3080, 3099}, {3800, 9999},   {3700, 3799},   {3065, 3069}};
     replyEvent = platform::CreateEvent(true, false);
     for (int word = 0; word < kParameterCount; ++word) {
-        const ParameterInfo& info = kParameterTable[word];
-        for (int value : {0, info.bandSpan - 1}) {
+        SCOPED_TRACE(kParameterTable[word].name);
+        const auto [first, last] = bands[word];
+        EXPECT_LE(kParameterTable[word].maxValue, last - first);
+        for (int code : {first, last, last + 1}) {  // the next band's first code
             parameterSet.deviceWords[word] = 0xFFFF;
-            FeedWords({uint16_t(info.transferCode + value)});
-            EXPECT_EQ(parameterSet.deviceWords[word].load(), value) << info.name;
-            EXPECT_EQ(platform::WaitForEvent(replyEvent, 0), word == 0) << info.name;
+            FeedWords({uint16_t(code)});
+            EXPECT_EQ(parameterSet.deviceWords[word].load(), code > last ? 0xFFFF : code - first);
+            EXPECT_EQ(platform::WaitForEvent(replyEvent, 0), word == 0 && code <= last);
             platform::ResetEvent(replyEvent);
         }
     }
@@ -157,6 +164,22 @@ TEST_F(Protocol, QueueSendsOneWordPerTickAndRefusesOverflow) {
     }
     EXPECT_TRUE(CommandQueueEmpty());
     EXPECT_EQ(liveValues.linkTimeout.load(), 15);  // sending ticks do not count down
+}
+
+TEST(TxRing, KeepsOrderAcrossTheWrapAndRefusesWhatDoesNotFit) {
+    TakeAllTx();
+    std::vector<uint8_t> a(20, 0xA1), b(11, 0xB1);
+    a[0] = b[0] = 0x55;
+    ASSERT_TRUE(PutTxBytes(a.data(), 20));
+    EXPECT_EQ(TakeAllTx(), a);  // the indexes now sit mid-ring
+    ASSERT_TRUE(PutTxBytes(a.data(), 20) && PutTxBytes(b.data(), 11));  // 31 pending: full
+    EXPECT_FALSE(PutTxBytes(b.data(), 1));
+    std::vector<uint8_t> expected = a;
+    expected.insert(expected.end(), b.begin(), b.end());
+    EXPECT_EQ(TakeAllTx(), expected);
+    ASSERT_TRUE(PutTxBytes(a.data(), 20) && PutTxBytes(b.data(), 6));
+    EXPECT_FALSE(PutTxBytes(b.data(), 6));  // a message that does not fit leaves nothing behind
+    EXPECT_EQ(TakeAllTx().size(), 26u);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
-#include "file_test_support.h"
 #include "platform/file.h"
+#include "unit/test_support.h"
 
 namespace {
 
@@ -18,16 +18,6 @@ class SettingsFile : public TempDirTest {
     std::string path_;
 };
 
-TEST_F(SettingsFile, MissingFileIsCreatedWithDefaults) {
-    EXPECT_EQ(LoadSettings(record_, path_.c_str()), 0);
-    std::vector<uint8_t> expected(kSettingsFileSize, 0);
-    expected[0] = 1;
-    expected[260] = 1;
-    EXPECT_EQ(ReadAll(path_), expected);
-    EXPECT_EQ(record_.comPort.load(), 1);
-    EXPECT_EQ(record_.rollIndex.load(), 1);
-}
-
 TEST_F(SettingsFile, ShortFileReplacesOnlyTheStart) {
     WriteAll(path_, {3, 0, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA});
     EXPECT_EQ(LoadSettings(record_, path_.c_str()), kResultShortFile);
@@ -41,10 +31,8 @@ TEST_F(SettingsFile, ShortFileReplacesOnlyTheStart) {
 TEST_F(SettingsFile, LongFileReadsFirst280AndSaveKeepsTheRest) {
     std::vector<uint8_t> file(300, 0x5A);
     std::fill(file.begin() + 2, file.begin() + 280, 0x33);  // reserved bytes, kept as read
-    file[0] = 14, file[1] = 0;
-    file[260] = 2, file[261] = 0;
-    file[262] = 1, file[263] = 0;
-    file[264] = 0, file[265] = 0;
+    file[0] = 14, file[1] = 0;                              // COM4, not open last time
+    file[260] = 2, file[261] = 0, file[262] = 1, file[263] = 0, file[264] = 0, file[265] = 0;
     WriteAll(path_, file);
     ASSERT_EQ(LoadSettings(record_, path_.c_str()), 0);
     EXPECT_EQ(record_.comPort.load(), 14);
@@ -89,7 +77,6 @@ TEST_F(SettingsFile, FailuresGiveTheSystemCodeAndChangeNothing) {
     EXPECT_EQ(other.comPort.load(), 5);
     platform::CloseFile(held.file);
     EXPECT_EQ(ReadAll(path_)[264], 0);
-
     EXPECT_EQ(LoadSettings(record_, PathOf("gone/KVXMon.cnf").c_str()), ENOENT);
     EXPECT_EQ(SaveSettings(record_, PathOf("gone/KVXMon.cnf").c_str()), ENOENT);
     EXPECT_EQ(LoadSettings(record_, dir_.c_str()), EISDIR);

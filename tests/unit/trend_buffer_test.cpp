@@ -1,4 +1,4 @@
-#include "unit/link_helpers.h"
+#include "unit/test_support.h"
 
 namespace {
 

@@ -6,8 +6,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/settings.h"
-#include "app/window_state.h"
 #include "link/serial_link.h"
 #include "window_fixture.h"
 
@@ -28,6 +26,7 @@ TEST_F(MainWindow, FirstStartCreatesSettingsFileWithDefaults) {
     expected[0] = 1;    // COM1
     expected[260] = 1;  // 30 s
     EXPECT_EQ(SettingsFile(), expected);
+    EXPECT_TRUE(platform::IsMenuItemChecked(window, 2017));
 }
 
 TEST_F(MainWindow, PortThatCannotOpenIsReportedOnceAndStaysChecked) {
@@ -44,15 +43,22 @@ TEST_F(MainWindow, PortThatCannotOpenIsReportedOnceAndStaysChecked) {
     }
 }
 
-TEST_F(MainWindow, MenuCommandsMoveMarksAndSave) {
+TEST_F(MainWindow, MenuClicksMoveOnlyTheMarksTheProgramSetsAndSave) {
     ASSERT_NE(Start(), nullptr);
-    for (int id : {2016, 2021, 2127, 2227, 2127}) {
-        Send(platform::MessageType::Command, id);
+    // The client keeps its exact size below the menu bar.
+    EXPECT_EQ(platform::ClientWidget(window)->size(), QSize(kClientWidth, kClientHeight));
+    EXPECT_GT(platform::ClientWidget(window)->y(), 0);
+    // The last clicks, on marks already set and on a port item the program ignores, move none.
+    for (int id : {2016, 2021, 2127, 2227, 2127, 2001, 2002, 2016}) {
+        platform::FindMenuAction(window, id)->trigger();
+        QCoreApplication::processEvents();
     }
     EXPECT_EQ(platform::AttachedMenuCount(window), 1);
-    for (int id : {2001, 2016, 2017, 2021, 2027, 2127}) {
-        EXPECT_EQ(platform::IsMenuItemChecked(window, id), id != 2017 && id != 2027) << id;
+    for (int id : {2001, 2002, 2016, 2017, 2021, 2027, 2127}) {
+        EXPECT_EQ(platform::IsMenuItemChecked(window, id), id != 2002 && id != 2017 && id != 2027)
+            << id;
     }
+    EXPECT_EQ(platform::FindMenuAction(window, 2227)->text(), QString::fromUtf8("D\xC3\xA4nisc&h"));
     const auto file = SettingsFile();
     EXPECT_EQ(file[260] + 1000 * file[262] + file[264], 0 + 1000 + 100);
 }
@@ -61,11 +67,15 @@ TEST_F(MainWindow, CloseSavesAndReleasesTheLinkExitDoesNotSave) {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
     setenv("KVXMON_COM1", ptsname(master), 1);
-    for (auto type : {platform::MessageType::Close, platform::MessageType::Command}) {
+    for (bool close : {true, false}) {
         ASSERT_NE(Start(), nullptr);
         EXPECT_TRUE(boxes.empty());
         settings.stopAtAlarm.store(settings.stopAtAlarm.load() ^ 1);
-        Send(type, kCmdExit);
+        if (close) {
+            platform::WindowWidget(window)->close();  // as the title bar's close button does
+        } else {
+            Send(platform::MessageType::Command, kCmdExit);
+        }
         window = nullptr;
         EXPECT_EQ(platform::RunMessageLoop(), 0);
         EXPECT_EQ(mainWindow.load(), nullptr);

@@ -3,8 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "link/protocol.h"
-#include "link/tx_ring.h"
 #include "window_fixture.h"
 
 namespace {
@@ -131,8 +129,7 @@ TEST_F(PanelPaint, LinkLossBlanksEverythingOnSixteenthIdleTick) {
 TEST_F(PanelPaint, HeldKeyActsOnce) {
     ASSERT_NE(Start(), nullptr);
     Sent();
-    Send(MessageType::KeyDown, 0, platform::kKeySpace, 3);
-    Key(platform::kKeySpace, false);
-    Key(platform::kKeySpace, true);
+    PressKey(Qt::Key_Space, 2);
+    PressKey(Qt::Key_Space);
     EXPECT_EQ(Sent(), Encoded(CMD_SPACE) + Encoded(CMD_SPACE));
 }

@@ -1,12 +1,19 @@
 #include <cstring>
 
-#include "app/settings.h"
-#include "app/window_state.h"
-#include "link/protocol.h"
-#include "params/parameter_set.h"
 #include "window_fixture.h"
 
-using TrendGraph = KvxWindowTest;
+class TrendGraph : public KvxWindowTest {
+  protected:
+    // The left-most graph column where row y shows the curve, or -1.
+    int CurveColumn(int y) {
+        for (int x = 365; x < 868; ++x) {
+            if (platform::GetClientPixel(window, x, y) == platform::Rgb(0, 0, 255)) {
+                return x;
+            }
+        }
+        return -1;
+    }
+};
 
 TEST_F(TrendGraph, PictureMovesOnePixelPerSampleAndStandsStillWhileFrozen) {
     settings.rollIndex.store(0);  // one sample per measurement message
@@ -23,15 +30,14 @@ TEST_F(TrendGraph, PictureMovesOnePixelPerSampleAndStandsStillWhileFrozen) {
     TickAndPaint(20);
     EXPECT_EQ(CurveColumn(265), column - 4);
 
-    Send(platform::MessageType::KeyDown, 0, platform::kKeyPause, 2);  // held: toggles once
-    Key(platform::kKeyPause, false);
+    PressKey(Qt::Key_Pause, 2);  // held: toggles once
     TickAndPaint(20);
     const platform::Rect plot{346, 61, 934, 324};
     const auto frozen = Capture(plot);
     Feed({50, 50});
     TickAndPaint(20);
     EXPECT_EQ(Capture(plot), frozen);
-    Key(platform::kKeyPause, true);
+    PressKey(Qt::Key_Pause);
     TickAndPaint(20);
     EXPECT_EQ(CurveColumn(195), 865);  // the samples kept while frozen are plotted now
 }

@@ -4,42 +4,130 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/window.h"
+#include "app/main_window.h"
+#include "app/settings.h"
+#include "app/window_state.h"
+#include "link/protocol.h"
+#include "link/tx_ring.h"
+#include "output/trend_buffer.h"
+#include "params/parameter_set.h"
+#include "platform/message_box.h"
+#include "platform/window_widgets.h"
 
-// Puts every process-wide record the window uses back into its start-up state.
-void ResetProgramState();
+// Puts every process-wide record the window uses back into its start-up state. No link thread
+// runs between tests, so the records can simply be built anew.
+inline void ResetProgramState() {
+    auto renew = [](auto& record) {
+        std::destroy_at(&record);
+        std::construct_at(&record);
+    };
+    SetSettingsDefaults(settings);
+    ResetProtocolState();
+    ResetCommandQueue();
+    renew(windowFlags);
+    renew(trendBuffer);
+    renew(parameterSet);
+    uint8_t drained[kTxRingSize];
+    while (TakeTxBytes(drained) > 0) {
+    }
+}
 
 class KvxWindowTest : public ::testing::Test {
   public:
     static inline std::vector<std::string> boxes;  // "text|caption" of every box shown
 
   protected:
-    void SetUp() override;
-    void TearDown() override;
-    // Starts the window as the program entry does and paints its first picture.
-    platform::WindowHandle Start();
-    void Stop();
-    void Send(platform::MessageType type, int id = 0, int key = 0, int times = 1);
-    void Tick(int timerId, int times = 1) { Send(platform::MessageType::Timer, timerId, 0, times); }
-    void Key(int key, bool down) {
-        Send(down ? platform::MessageType::KeyDown : platform::MessageType::KeyUp, 0, key);
+    void SetUp() override {
+        previousDir = std::filesystem::current_path();
+        dir = std::filesystem::temp_directory_path() /
+              ("kvx_window_" +
+               std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        std::filesystem::current_path(dir);
+        for (int port = 1; port <= 8; ++port) {
+            setenv(("KVXMON_COM" + std::to_string(port)).c_str(), (dir / "absent").c_str(), 1);
+        }
+        ResetProgramState();
+        boxes.clear();
+        platform::SetMessageBoxHook([](const char* text, const char* caption, auto, auto) {
+            boxes.push_back(std::string(text) + "|" + caption);
+            return platform::MessageResult::Ok;
+        });
     }
+    void TearDown() override {
+        Stop();
+        platform::SetMessageBoxHook(nullptr);
+        std::filesystem::current_path(previousDir);
+        std::filesystem::remove_all(dir);
+    }
+    // Starts the window as the program entry does and paints its first picture.
+    platform::WindowHandle Start() {
+        window = StartMainWindow();
+        Paint();
+        return window;
+    }
+    void Stop() {
+        if (window != nullptr) {
+            platform::DestroyWindow(window);
+            window = nullptr;
+            // The window posted its quit message as it went; the loop takes it and ends at once.
+            EXPECT_EQ(platform::RunMessageLoop(), 0);
+        }
+    }
+    void Send(platform::MessageType type, int id = 0, int times = 1) {
+        platform::WindowMessage message{type};
+        message.id = id;
+        for (int i = 0; i < times; ++i) {
+            platform::SendWindowMessage(window, message);
+        }
+    }
+    void Tick(int timerId, int times = 1) { Send(platform::MessageType::Timer, timerId, times); }
     void Paint() { platform::UpdateWindow(window); }
     // One tick of the timer (300: the panel's rule, 20: the graph's) and the paint it causes.
     void TickAndPaint(int timerId) {
         Tick(timerId);
         Paint();
     }
-    // Hands the parser one long message carrying word, as the reader thread would.
-    void Feed(std::initializer_list<uint16_t> words);
-    std::vector<uint32_t> Capture(const platform::Rect& area);
-    // The left-most graph column where row y shows the curve, or -1.
-    int CurveColumn(int y);
+    // A real key press on the client (a Qt key code), held through repeats, then released; Qt
+    // pairs each auto-repeated press with a release of its own.
+    void PressKey(int qtKey, int repeats = 0) {
+        auto post = [this, qtKey](QEvent::Type type, bool repeat) {
+            QKeyEvent event(type, qtKey, Qt::NoModifier, QString(), repeat);
+            QCoreApplication::sendEvent(platform::ClientWidget(window), &event);
+        };
+        post(QEvent::KeyPress, false);
+        for (int i = 0; i < repeats; ++i) {
+            post(QEvent::KeyRelease, true);
+            post(QEvent::KeyPress, true);
+        }
+        post(QEvent::KeyRelease, false);
+    }
+    // Hands the parser long messages, as the reader thread would.
+    void Feed(std::initializer_list<uint16_t> words) {
+        for (uint16_t word : words) {
+            uint8_t bytes[kLongMessageSize];
+            EncodeLongMessage(word, bytes);
+            ParseReceived(bytes, kLongMessageSize);
+        }
+    }
+    std::vector<uint32_t> Capture(const platform::Rect& area) {
+        std::vector<uint32_t> pixels;
+        for (int y = area.top; y < area.bottom; ++y) {
+            for (int x = area.left; x < area.right; ++x) {
+                pixels.push_back(platform::GetClientPixel(window, x, y));
+            }
+        }
+        return pixels;
+    }
 
     platform::WindowHandle window = nullptr;
     std::filesystem::path dir, previousDir;

@@ -1,0 +1,477 @@
+// The serial link against a fake device on a pseudo-terminal, whose bytes the test reads and
+// writes itself, and end to end against kvxsim: what reaches the parser and the wire, how
+// promptly the link stops, what it leaves behind, a device that goes and returns, polls and
+// transfers with their confirmation.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/language.h"
+#include "app/window_state.h"
+#include "link/protocol.h"
+#include "link/serial_link.h"
+#include "link/transfer.h"
+#include "link/tx_ring.h"
+#include "params/parameter_set.h"
+#include "platform/serial_port.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int ElapsedMs(Clock::time_point since) {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+void SleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+template <typename Condition>
+bool WaitUntil(Condition condition, int limitMs) {
+    for (const auto start = Clock::now(); !condition(); SleepMs(5)) {
+        if (ElapsedMs(start) > limitMs) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Entries("/proc/self/task") counts the threads, Entries("/proc/self/fd") the descriptors.
+int Entries(const char* folder) {
+    auto entries = std::filesystem::directory_iterator(folder);
+    return static_cast<int>(std::distance(begin(entries), end(entries)));
+}
+int CpuMs() {
+    return static_cast<int>(std::clock() * 1000 / CLOCKS_PER_SEC);
+}
+
+std::vector<uint8_t> Short(uint8_t v) {
+    const uint8_t high = static_cast<uint8_t>((v & 0xF0) | 1);
+    const uint8_t low = static_cast<uint8_t>(((v & 0x0F) << 4) | 1);
+    return {high, low, static_cast<uint8_t>(high + low), 13};
+}
+
+std::vector<uint8_t> Long(uint16_t v) {
+    uint8_t bytes[kLongMessageSize];
+    EncodeLongMessage(v, bytes);
+    return {bytes, bytes + kLongMessageSize};
+}
+
+std::string Identity() {
+    char text[kIdentitySize];
+    ReadIdentity(text);
+    return text;
+}
+
+// Every chunk the reader hands over, in order; written on the reader thread.
+constexpr int kRecordSize = 1024;
+std::atomic<uint8_t> recorded[kRecordSize];
+std::atomic<int> recordedCount{0};
+std::atomic<bool> oddChunk{false};
+
+void Record(const uint8_t* bytes, int count) {
+    oddChunk.store(oddChunk.load() || count != 4);
+    const int at = recordedCount.load(std::memory_order_relaxed);
+    for (int i = 0; i < count && at + i < kRecordSize; ++i) {
+        recorded[at + i].store(bytes[i], std::memory_order_relaxed);
+    }
+    recordedCount.store(at + count, std::memory_order_release);
+}
+
+std::vector<uint8_t> Recorded() {
+    std::vector<uint8_t> bytes(static_cast<size_t>(recordedCount.load()));
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = recorded[i].load(std::memory_order_relaxed);
+    }
+    return bytes;
+}
+
+// Message boxes come only from the window thread, which here is the test's own thread.
+std::vector<std::string> boxes;
+
+platform::MessageResult RecordBox(const char* text, const char*, platform::MessageIcon,
+                                  platform::MessageButtons) {
+    boxes.emplace_back(text);
+    return platform::MessageResult::Ok;
+}
+
+// The device's end of the line. A slave descriptor stays open so that the master never sees a
+// hang-up while the link is closed; Close() drops both ends, which hangs the line up.
+struct PtyDevice {
+    int master = -1;
+    int slave = -1;
+    std::string path;
+
+    bool Open() {
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+            return false;
+        }
+        path = ptsname(master);
+        slave = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        return slave >= 0 && platform::ConfigureRawLine(slave, 9600);
+    }
+    void Close() {
+        close(master);
+        close(slave);
+        master = slave = -1;
+    }
+    ~PtyDevice() { Close(); }
+
+    void Write(const std::vector<uint8_t>& bytes) const {
+        [[maybe_unused]] ssize_t n = write(master, bytes.data(), bytes.size());
+    }
+    // What the link sent, up to want bytes or until the limit passes.
+    std::vector<uint8_t> Read(size_t want, int limitMs) const {
+        std::vector<uint8_t> got(want);
+        size_t have = 0;
+        for (const auto start = Clock::now(); have < want && ElapsedMs(start) < limitMs;) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 10) == 1) {
+                ssize_t n = read(master, got.data() + have, want - have);
+                have += n > 0 ? static_cast<size_t>(n) : 0;
+            }
+        }
+        got.resize(have);
+        return got;
+    }
+};
+
+struct TempFolder {
+    std::string path;
+    TempFolder() {
+        char name[] = "/tmp/kvxlinkXXXXXX";
+        path = mkdtemp(name);
+    }
+    ~TempFolder() { std::filesystem::remove_all(path); }
+};
+
+// Points link at target in one step, as udev or kvxsim --link would.
+bool PointLink(const std::string& link, const std::string& target) {
+    const std::string temporary = link + ".new";
+    unlink(temporary.c_str());
+    return symlink(target.c_str(), temporary.c_str()) == 0 &&
+           rename(temporary.c_str(), link.c_str()) == 0;
+}
+
+// A running kvxsim, reached through the symlink it keeps to its device.
+struct Sim {
+    pid_t pid = -1;
+    TempFolder folder;
+    std::string link = folder.path + "/korvex";
+
+    bool Start(std::vector<std::string> args) {
+        const char* program = std::getenv("KVXSIM_PATH");
+        args.insert(args.begin(), {program != nullptr && program[0] != 0 ? program : KVXSIM_BUILT,
+                                   "--link", link});
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 &&
+               WaitUntil([this] { return std::filesystem::is_symlink(link); }, 5000);
+    }
+    // The exit status, or -1 when it did not end normally.
+    int Stop() {
+        if (pid < 0) {
+            return -1;
+        }
+        kill(pid, SIGTERM);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    ~Sim() { Stop(); }
+};
+
+class Link : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Reset();
+        SetReceiveHook(Record);
+        platform::CloseEvent(replyEvent.exchange(platform::CreateEvent(true, false)));
+        platform::SetMessageBoxHook(RecordBox);
+        ASSERT_TRUE(device.Open());
+        setenv("KVXMON_COM1", device.path.c_str(), 1);
+    }
+    void TearDown() override {
+        CloseLink();
+        SetReceiveHook(nullptr);
+        platform::CloseEvent(replyEvent.exchange(nullptr));
+        platform::SetMessageBoxHook(nullptr);
+    }
+    void Reset() {
+        CloseLink();
+        ResetProtocolState();
+        ResetCommandQueue();
+        uint8_t stale[kTxRingSize];
+        TakeTxBytes(stale);  // bytes an earlier test left for a link that closed
+        recordedCount.store(0);
+        oddChunk.store(false);
+        windowFlags.confirmPending.store(0);
+        boxes.clear();
+    }
+    // Starts kvxsim in place of the fake device and opens the link on it as COM1.
+    void Connect(std::vector<std::string> args) {
+        sim.Stop();
+        Reset();
+        ASSERT_TRUE(sim.Start(std::move(args))) << "kvxsim did not start (KVXSIM_PATH)";
+        setenv("KVXMON_COM1", sim.link.c_str(), 1);
+        ASSERT_EQ(OpenLink(1, 9600), 1);
+        ASSERT_TRUE(WaitUntil([] { return liveValues.measurement.load() >= 0; }, 2000));
+    }
+    PtyDevice device;
+    Sim sim;
+};
+
+TEST_F(Link, BytesReachTheParserInWholeChunksWhateverTheSplit) {
+    ASSERT_EQ(OpenLink(1, 9600), 1);
+    std::vector<uint8_t> stream;
+    for (const auto& message : {Short(10), Long(3000 + 1), Long(3100 + 1), Short(115), Short(57)}) {
+        stream.insert(stream.end(), message.begin(), message.end());
+    }
+    stream.pop_back();  // 23 bytes: five whole chunks, then three bytes alone
+    const size_t pieces[] = {1, 3, 2, 7, 5};
+    for (size_t at = 0, i = 0; at < stream.size(); at += pieces[i++ % 5]) {
+        const size_t end = std::min(at + pieces[i % 5], stream.size());
+        device.Write(
+            {stream.begin() + static_cast<long>(at), stream.begin() + static_cast<long>(end)});
+        SleepMs(3);
+    }
+    ASSERT_TRUE(WaitUntil([] { return recordedCount.load() >= 20; }, 2000));
+    SleepMs(150);
+    EXPECT_EQ(Recorded(), std::vector<uint8_t>(stream.begin(), stream.begin() + 20));
+    EXPECT_EQ(liveValues.measurement.load(), 115);  // the long messages straddled chunks
+    EXPECT_EQ(parameterSet.deviceWords[0].load(), 1);
+    EXPECT_EQ(parameterSet.deviceWords[1].load(), 1);
+
+    device.Write({0x0D});  // the fourth byte completes the held chunk
+    ASSERT_TRUE(WaitUntil([] { return recordedCount.load() == 24; }, 1000));
+    EXPECT_FALSE(oddChunk.load());
+    EXPECT_EQ(liveValues.measurement.load(), 57);
+}
+
+TEST_F(Link, SixBytesPutWakeTheWriterOnceAndArriveInOrder) {
+    ASSERT_EQ(OpenLink(1, 9600), 1);
+    const auto poll = Long(CMD_POLL);
+    ASSERT_TRUE(PutTxBytes(poll.data(), 6));
+    EXPECT_EQ(device.Read(6, 1000), poll);
+    EXPECT_TRUE(device.Read(1, 100).empty());
+    EXPECT_EQ(WriterDrainCount(), 1);
+}
+
+TEST_F(Link, TwentyTwoWordsLeaveInTransferOrder) {
+    ASSERT_EQ(OpenLink(1, 9600), 1);
+    for (int i = 0; i < kParameterCount; ++i) {
+        parameterSet.deviceWords[i].store(static_cast<uint16_t>(i % 5));
+    }
+    QueueAllParameters();
+    for (int tick = 0; tick < kParameterCount; ++tick, SleepMs(5)) {
+        LinkTick();
+    }
+    std::vector<uint8_t> expected;
+    for (uint16_t word : {3000, 3010, 3020, 3033, 3040, 3051, 3062, 3073, 3078,  3066,  3083,
+                          3101, 3201, 3301, 3402, 3504, 3604, 3700, 3804, 10004, 20002, 30002}) {
+        const auto bytes = Long(word);
+        expected.insert(expected.end(), bytes.begin(), bytes.end());
+    }
+    EXPECT_EQ(device.Read(expected.size(), 2000), expected);
+    EXPECT_TRUE(CommandQueueEmpty());
+}
+
+TEST_F(Link, CloseLinkIsPromptNeverOpenedWhileReadingTwiceAndDuringABlockedWrite) {
+    auto timedClose = [] {
+        const auto start = Clock::now();
+        CloseLink();
+        return ElapsedMs(start);
+    };
+    EXPECT_LT(timedClose(), 100) << "never opened";
+    ASSERT_EQ(OpenLink(1, 9600), 1);
+    SleepMs(50);
+    EXPECT_LT(timedClose(), 100) << "reader waiting";
+    EXPECT_LT(timedClose(), 100) << "second close";
+    EXPECT_EQ(writeRequestEvent.load(), nullptr);
+
+    // The device never reads: once the line's buffers are full the writer blocks in a write
+    // and the ring stays full.
+    ASSERT_EQ(OpenLink(1, 9600), 1);
+    const uint8_t bytes[24] = {0x11, 0x21, 0x31};
+    int refusedInARow = 0;
+    for (const auto start = Clock::now(); refusedInARow < 50 && ElapsedMs(start) < 20000;) {
+        refusedInARow = PutTxBytes(bytes, sizeof bytes) ? 0 : refusedInARow + 1;
+        SleepMs(refusedInARow > 0 ? 1 : 0);
+    }
+    ASSERT_EQ(refusedInARow, 50) << "the writer never blocked";
+    EXPECT_LT(timedClose(), 100) << "pending write";
+}
+
+TEST_F(Link, OpenCloseCyclesLeaveNoThreadOrDescriptor) {
+    // One cycle first: a sanitizer runtime starts a helper thread of its own at the first one.
+    ASSERT_EQ(OpenLink(1, 9600), 1);
+    CloseLink();
+    const int threads = Entries("/proc/self/task");
+    const int descriptors = Entries("/proc/self/fd");
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        ASSERT_EQ(OpenLink(1, 9600), 1) << "cycle " << cycle;
+        CloseLink();
+    }
+    EXPECT_EQ(Entries("/proc/self/task"), threads);
+    EXPECT_EQ(Entries("/proc/self/fd"), descriptors);
+}
+
+TEST_F(Link, RefusedOpensLeaveNothingBehind) {
+    const std::string file = sim.folder.path + "/plain";
+    std::fclose(std::fopen(file.c_str(), "w"));
+    const struct {
+        const char* what;
+        std::string path;
+        int baud;
+    } cases[] = {
+        {"no such device", "/nonexistent/ttyX", 9600},
+        {"a regular file", file, 9600},
+        {"not a terminal", "/dev/null", 9600},
+        {"an unknown rate", device.path, 12345},
+    };
+    const int threads = Entries("/proc/self/task");
+    const int descriptors = Entries("/proc/self/fd");
+    for (const auto& c : cases) {
+        setenv("KVXMON_COM3", c.path.c_str(), 1);
+        EXPECT_EQ(OpenLink(3, c.baud), 0) << c.what;
+        EXPECT_EQ(Entries("/proc/self/task"), threads) << c.what;
+        EXPECT_EQ(Entries("/proc/self/fd"), descriptors) << c.what;
+        EXPECT_EQ(writeRequestEvent.load(), nullptr) << c.what;
+    }
+
+    // A port in use refuses a second open, which changes nothing for the holder.
+    ASSERT_EQ(OpenLink(1, 9600), 1);
+    const int held = Entries("/proc/self/fd");
+    EXPECT_EQ(platform::OpenSerialPort("COM1", 9600), nullptr);
+    EXPECT_EQ(Entries("/proc/self/fd"), held);
+    device.Write(Short(57));
+    EXPECT_TRUE(WaitUntil([] { return liveValues.measurement.load() == 57; }, 1000));
+}
+
+TEST_F(Link, HangUpBlanksIdlesAndResumesWhenTheDeviceReturns) {
+    const std::string link = sim.folder.path + "/com1";
+    ASSERT_TRUE(PointLink(link, device.path));
+    setenv("KVXMON_COM1", link.c_str(), 1);
+    ASSERT_EQ(OpenLink(1, 9600), 1);
+    device.Write(Short(115));
+    ASSERT_TRUE(WaitUntil([] { return liveValues.measurement.load() == 115; }, 1000));
+
+    device.Close();  // unplugged
+    const int cpuBefore = CpuMs();
+    SleepMs(1500);
+    EXPECT_LT(CpuMs() - cpuBefore, 50) << "the link spins after a hang-up";
+    for (int tick = 0; tick < 16; ++tick) {
+        LinkTick();
+    }
+    EXPECT_EQ(liveValues.measurement.load(), -1);
+
+    PtyDevice returned;
+    ASSERT_TRUE(returned.Open());
+    ASSERT_TRUE(PointLink(link, returned.path));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            returned.Write(Short(57));  // lost until the link has found the device again
+            return liveValues.measurement.load() == 57;
+        },
+        3000));
+    const auto poll = Long(CMD_POLL);
+    ASSERT_TRUE(PutTxBytes(poll.data(), 6));
+    EXPECT_EQ(returned.Read(6, 1000), poll);
+}
+
+TEST(SerialPortNames, EnvironmentFirstThenTheDefaultMap) {
+    for (int n = 1; n <= 8; ++n) {
+        unsetenv(("KVXMON_COM" + std::to_string(n)).c_str());
+    }
+    setenv("KVXMON_COM2", "/tmp/my-device", 1);
+    const char* const cases[][2] = {
+        {"COM1", "/dev/ttyS0"},
+        {"COM2", "/tmp/my-device"},
+        {"COM4", "/dev/ttyS3"},
+        {"COM9", ""},
+        {"COM0", ""},
+        {"COMX", ""},
+        {"COM", ""},
+        {"LPT1", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::ResolveSerialPortName(c[0]), c[1]) << c[0];
+    }
+    const std::string usb = platform::ResolveSerialPortName("COM5");
+    EXPECT_TRUE(usb.empty() || usb.rfind("/dev/", 0) == 0) << usb;
+}
+
+TEST_F(Link, SimulatorAnswersPollWithWordsAndIdentityOrPollAndWaitEndsAtItsLimit) {
+    Connect({"--identity", "TEST-UNIT 7"});
+    EXPECT_TRUE(PollAndWait(2000));
+    EXPECT_TRUE(WaitUntil([] { return Identity() == "TEST-UNIT 7"; }, 1000)) << Identity();
+    EXPECT_EQ(parameterSet.deviceWords[limit1Setpoint].load(), 90);
+    EXPECT_EQ(parameterSet.deviceWords[limit2Mode].load(), 1);
+
+    Connect({"--ignore-polls"});
+    const auto start = Clock::now();
+    EXPECT_FALSE(PollAndWait(300));
+    EXPECT_GE(ElapsedMs(start), 290);
+    EXPECT_LT(ElapsedMs(start), 1000);
+}
+
+TEST_F(Link, SimulatorConfirmsATransferOrReportsAMismatch) {
+    char mismatch[80];
+    BuildSlotMessage(mismatch, 81, 0);
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> boxes;
+    } cases[] = {{{}, {}}, {{"--wrong-word", "5"}, {mismatch}}};
+    for (const auto& c : cases) {
+        Connect(c.args);
+        ASSERT_TRUE(PollAndWait(2000));
+        // As a parameter file load does: new valid words in both copies, all 22 queued.
+        for (int i = 0; i < kParameterCount; ++i) {
+            const ParameterInfo& info = kParameterTable[i];
+            const uint16_t value = static_cast<uint16_t>((info.minValue + info.maxValue + 1) / 2);
+            parameterSet.editWords[i] = value;
+            parameterSet.deviceWords[i].store(value);
+        }
+        QueueAllParameters();
+        windowFlags.confirmPending.store(1);
+        EXPECT_TRUE(WaitUntil(
+            [] {
+                LinkTick();  // the confirmation runs inside, waiting for the reply
+                return CommandQueueEmpty() && windowFlags.confirmPending.load() == 0;
+            },
+            5000));
+        EXPECT_EQ(boxes, c.boxes);
+    }
+}
+
+TEST(Simulator, EndsCleanlyAndRemovesItsLink) {
+    Sim sim;
+    ASSERT_TRUE(sim.Start({}));
+    EXPECT_TRUE(std::filesystem::is_character_file(sim.link));
+    EXPECT_EQ(sim.Stop(), 0);
+    EXPECT_FALSE(std::filesystem::is_symlink(sim.link));
+}
+
+}  // namespace
