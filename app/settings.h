@@ -21,6 +21,13 @@ struct SettingsRecord {
 
 inline SettingsRecord settings;
 
+// rollIndex as an index into the roll tables: the loader keeps it in range, but a reader on
+// another thread must never index past a table whatever was stored, so out of range reads as 1.
+inline int CurrentRollIndex() {
+    const int roll = settings.rollIndex.load(std::memory_order_relaxed);
+    return roll <= 2 ? roll : 1;
+}
+
 void SetSettingsDefaults(SettingsRecord& record);
 // The file image, little-endian, and back. A value out of its field's range is replaced by that
 // field's default, so no menu, text or trend table is ever indexed out of range.

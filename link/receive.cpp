@@ -42,22 +42,12 @@ struct ReceiveState {
 
 ReceiveState receiveState;
 
-int RollDivider() {
-    unsigned index = settings.rollIndex.load(std::memory_order_relaxed);
-    // The settings loader keeps rollIndex in range, but the reader thread must never index past
-    // the table whatever another thread stored: out of range counts as the default, 30 s.
-    if (index >= 3) {
-        index = 1;
-    }
-    return kRollDivider[index];
-}
-
 void OnMeasurement(uint16_t value) {
     liveValues.measurement.store(value, std::memory_order_relaxed);
     ++receiveState.trendDivider;
     // Reached or passed: after a change to a shorter roll time the count may already be above the
     // new divisor, and an exact comparison would then stop the trend for good.
-    if (receiveState.trendDivider >= RollDivider()) {
+    if (receiveState.trendDivider >= kRollDivider[CurrentRollIndex()]) {
         receiveState.trendDivider = 0;
         AppendTrendSample();
     }

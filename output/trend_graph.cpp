@@ -24,11 +24,6 @@ constexpr int kScrollTop = 95;
 constexpr int kScrollWidth = 502;
 constexpr int kScrollHeight = 201;
 
-int CurrentRollIndex() {
-    int roll = settings.rollIndex.load(std::memory_order_relaxed);
-    return (roll >= 0 && roll <= 2) ? roll : 1;
-}
-
 bool IdentityKnown() {
     return liveValues.identity[0].load(std::memory_order_relaxed) != 0;
 }
