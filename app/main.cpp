@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "app/main_window.h"
-#include "app/settings.h"
+#include "records/settings.h"
 #include "platform/window.h"
 
 int main(int argc, char** argv) {

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <string>
 
-#include "app/language.h"
+#include "records/language.h"
 #include "app/panel.h"
-#include "app/settings.h"
-#include "app/window_state.h"
+#include "records/settings.h"
+#include "records/window_state.h"
 #include "link/protocol.h"
 #include "link/serial_link.h"
 #include "link/transfer.h"

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/language.h"
-#include "app/window_state.h"
+#include "records/language.h"
+#include "records/window_state.h"
 #include "link/protocol.h"
 #include "output/trend_graph.h"
 #include "params/parameter_set.h"

@@ -2,7 +2,7 @@
 // of parameter words that the link tick sends one at a time, and the link supervision.
 #include "link/protocol.h"
 
-#include "app/window_state.h"
+#include "records/window_state.h"
 #include "link/transfer.h"
 #include "link/tx_ring.h"
 

@@ -3,8 +3,8 @@
 // Kept apart from the sending half so the parser builds without any window code.
 #include <cstdint>
 
-#include "app/settings.h"
-#include "app/window_state.h"
+#include "records/settings.h"
+#include "records/window_state.h"
 #include "link/protocol.h"
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"

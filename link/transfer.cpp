@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "app/language.h"
-#include "app/window_state.h"
+#include "records/language.h"
+#include "records/window_state.h"
 #include "link/protocol.h"
 #include "params/parameter_set.h"
 #include "platform/event.h"

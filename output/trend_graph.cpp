@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/settings.h"
-#include "app/window_state.h"
+#include "records/settings.h"
+#include "records/window_state.h"
 #include "link/protocol.h"
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"

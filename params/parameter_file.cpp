@@ -1,7 +1,7 @@
 #include "params/parameter_file.h"
 
-#include "app/language.h"
-#include "app/window_state.h"
+#include "records/language.h"
+#include "records/window_state.h"
 #include "link/protocol.h"
 #include "params/parameter_set.h"
 #include "platform/file.h"

@@ -4,7 +4,9 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-base-dev-tools libgl-dev
           libgtest-dev libgmock-dev libbenchmark-dev
-          xvfb xauth fonts-dejavu-core fonts-liberation2)
+          xvfb xauth fonts-dejavu-core fonts-liberation2
+          xdotool x11-xserver-utils x11-utils qt6-translations-l10n poppler-utils
+          clang libclang-rt-14-dev dpkg-dev file desktop-file-utils appstream man-db)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")

@@ -19,8 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/language.h"
-#include "app/window_state.h"
+#include "records/language.h"
+#include "records/window_state.h"
 #include "link/protocol.h"
 #include "link/serial_link.h"
 #include "link/transfer.h"

@@ -1,4 +1,4 @@
-#include "app/language.h"
+#include "records/language.h"
 
 #include <cstring>
 #include <string>

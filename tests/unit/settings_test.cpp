@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "records/settings.h"
 
 #include <cerrno>
 

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/window_state.h"
+#include "records/settings.h"
+#include "records/window_state.h"
 #include "link/protocol.h"
 #include "link/tx_ring.h"
 #include "output/trend_buffer.h"

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/settings.h"
-#include "app/window_state.h"
+#include "records/settings.h"
+#include "records/window_state.h"
 #include "link/protocol.h"
 #include "link/tx_ring.h"
 #include "output/trend_buffer.h"

@@ -1,9 +1,9 @@
-#include "app/language.h"
+#include "records/language.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/settings.h"
+#include "records/settings.h"
 
 // Windows-1252 bytes throughout; a text is at most 63 bytes, so each initialiser also proves at
 // compile time that its terminator fits the slot. Slots without a text stay zero.
