@@ -1,0 +1,3 @@
+#include "output/report.h"
+
+void RunPrintCommand(platform::WindowHandle) {}

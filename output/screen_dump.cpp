@@ -1,0 +1,3 @@
+#include "output/screen_dump.h"
+
+void RunScreenDumpCommand(platform::WindowHandle) {}

@@ -1,0 +1,3 @@
+#include "params/about_dialog.h"
+
+void ShowAboutDialog(platform::WindowHandle) {}

@@ -1,0 +1,8 @@
+#include "params/property_sheet.h"
+
+#include "params/parameter_set.h"
+
+int ShowParameterSheet(platform::WindowHandle) {
+    CopyDeviceToEdit();
+    return 0;
+}
