@@ -1,11 +1,47 @@
 // Program entry: the window system, the main window, the message loop.
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/main_window.h"
-#include "records/settings.h"
 #include "platform/window.h"
+#include "records/settings.h"
+
+namespace {
+
+const char kHelp[] =
+    "Usage: kvxmon [Qt options]\n"
+    "Shows the live values of a Korvex power monitor on a serial line and edits its parameters.\n"
+    "\n"
+    "  --help      this text\n"
+    "  --version   the program's version\n"
+    "\n"
+    "The settings file KVXMon.cnf is kept in the working directory. KVXMON_COM<n> names the\n"
+    "device for port COM<n>, e.g. KVXMON_COM1=/dev/ttyUSB0. Opening a port needs membership\n"
+    "of the device's group (on Debian: dialout). See kvxmon(1).\n";
+
+// --help and --version answer on stdout before the window system starts, so they work without
+// a display. -1 when neither was given; anything else goes to Qt as before.
+int AnswerInfoOption(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kvxmon %s\n", KVX_VERSION);
+            return 0;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    if (int code = AnswerInfoOption(argc, argv); code >= 0) {
+        return code;
+    }
     platform::InitApplication(argc, argv);
     SetSettingsDefaults(settings);
     platform::WindowHandle window = StartMainWindow();

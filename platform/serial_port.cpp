@@ -4,15 +4,19 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -69,6 +73,65 @@ std::string UsbAdapterPath(int index) {
         return {};
     }
     return std::string(kByIdFolder) + "/" + names[static_cast<size_t>(index)];
+}
+
+// True when the user this process runs as is listed as a member of gid in the group database,
+// which a running session does not see until the next login.
+bool UserListedInGroup(gid_t gid) {
+    std::vector<char> buffer(16384);
+    passwd user;
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &user, buffer.data(), buffer.size(), &found) != 0 ||
+        found == nullptr) {
+        return false;
+    }
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<size_t>(count));
+    if (getgrouplist(user.pw_name, user.pw_gid, groups.data(), &count) < 0) {
+        groups.resize(static_cast<size_t>(count));
+        if (getgrouplist(user.pw_name, user.pw_gid, groups.data(), &count) < 0) {
+            return false;
+        }
+    }
+    groups.resize(static_cast<size_t>(count));
+    return std::find(groups.begin(), groups.end(), gid) != groups.end();
+}
+
+// A port the user may not open is a setup matter the window's message cannot explain, so stderr
+// names the group that owns the device (on Debian usually dialout) and what to do about it.
+void ReportPermissionDenied(const char* name, const std::string& path) {
+    const char* program = program_invocation_short_name;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        std::fprintf(stderr, "%s: cannot open %s (%s): permission denied\n", program, name,
+                     path.c_str());
+        return;
+    }
+    std::vector<char> buffer(16384);
+    group entry;
+    group* found = nullptr;
+    std::string groupName = std::to_string(info.st_gid);
+    if (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr) {
+        groupName = entry.gr_name;
+    }
+    if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
+        std::fprintf(stderr,
+                     "%s: cannot open %s (%s): permission denied; its group %s may not use it "
+                     "either (mode %04o), ask the administrator\n",
+                     program, name, path.c_str(), groupName.c_str(),
+                     static_cast<unsigned>(info.st_mode & 07777));
+    } else if (UserListedInGroup(info.st_gid)) {
+        std::fprintf(stderr,
+                     "%s: cannot open %s (%s): permission denied; your user is in the group %s, "
+                     "but this session started before: log out and in again\n",
+                     program, name, path.c_str(), groupName.c_str());
+    } else {
+        std::fprintf(stderr,
+                     "%s: cannot open %s (%s): permission denied; add your user to the group %s "
+                     "(sudo adduser $USER %s), then log out and in again\n",
+                     program, name, path.c_str(), groupName.c_str(), groupName.c_str());
+    }
 }
 
 // Opens path exclusively and sets the line up. Returns the descriptor, or -1 with nothing
@@ -149,6 +212,11 @@ SerialPortHandle OpenSerialPort(const char* name, int baud) {
     termios saved;
     int fd = OpenDevice(path, baud, &saved);
     if (fd < 0) {
+        // Only open() refuses with EACCES. Reported here, not on a reopen after a hang-up: that
+        // retries once a second on a device this user could open before.
+        if (errno == EACCES) {
+            ReportPermissionDenied(name, path);
+        }
         return nullptr;
     }
     return new SerialPortObject{path, baud, {fd}, saved};

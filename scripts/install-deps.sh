@@ -6,7 +6,8 @@ packages=(build-essential cmake ninja-build pkg-config
           libgtest-dev libgmock-dev libbenchmark-dev
           xvfb xauth fonts-dejavu-core fonts-liberation2
           xdotool x11-xserver-utils x11-utils qt6-translations-l10n poppler-utils
-          clang libclang-rt-14-dev dpkg-dev file desktop-file-utils appstream man-db)
+          clang libclang-rt-14-dev dpkg-dev file desktop-file-utils appstream man-db
+          librsvg2-bin)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
