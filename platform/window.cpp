@@ -348,6 +348,9 @@ void InitApplication(int& argc, char** argv) {
     static QApplication* application = new QApplication(argc, argv);
     // The program ends by its quit message only, not when its last window disappears.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Ties the windows to the installed kvxmon.desktop, whose icon and name a Wayland desktop
+    // shows for them.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kvxmon"));
     (void)application;
 }
 
