@@ -29,6 +29,7 @@
 
 #include "platform/device_context.h"
 #include "platform/image_context.h"
+#include "platform/message_box.h"
 #include "platform/text_codec.h"
 #include "platform/window_widgets.h"
 
@@ -349,6 +350,7 @@ void InitApplication(int& argc, char** argv) {
     // The program ends by its quit message only, not when its last window disappears.
     QApplication::setQuitOnLastWindowClosed(false);
     (void)application;
+    SetMessagePresenter(ShowWindowMessageBox);
 }
 
 WindowHandle CreateMainWindow(const char* title, int clientWidth, int clientHeight,
