@@ -139,8 +139,7 @@ void Fail(const char* format, const std::string& a = {}, const std::string& b = 
 // Slot messages of the shared code (file too short, not a parameter file) reach the user as one
 // line on stderr; an error among them decides the exit code.
 platform::MessageResult PrintMessage(platform::WindowHandle, const char* text, const char*,
-                                     platform::MessageIcon icon,
-                                     platform::MessageButtons buttons) {
+                                     platform::MessageIcon icon, platform::MessageButtons buttons) {
     std::string line = platform::Windows1252ToUtf8(text != nullptr ? text : "");
     for (char& c : line) {
         c = c == '\n' ? ' ' : c;
@@ -243,8 +242,7 @@ std::string OpenFailureReason(int32_t code) {
             return "not a serial port";
         case platform::kErrorNoEntry:
             if (platform::ResolveSerialPortName(portName.c_str()).empty()) {
-                return "no device is mapped to this port (set KVXMON_" + portName +
-                       " to its path)";
+                return "no device is mapped to this port (set KVXMON_" + portName + " to its path)";
             }
             return "no such device";
         default:
@@ -277,7 +275,9 @@ std::vector<std::string> Choices(int word) {
         case autoShutDown:
             return {SlotText(3), SlotText(4)};
         case dpdtMode:
-            return {SlotText(3), "+dP/dt", platform::Windows1252ToUtf8("\xB1" "dP/dt")};
+            return {SlotText(3), "+dP/dt",
+                    platform::Windows1252ToUtf8("\xB1"
+                                                "dP/dt")};
         case timerRange:
             return {"100", "1000"};
         case outputPolarity:
@@ -414,9 +414,10 @@ bool ParseAssignment(const std::string& argument, Assignment* out) {
         int decimals = 0;
         // The largest time in either unit is 999.9 s; the unit decides the rest later.
         if (!TimeSyntax(text, &integerDigits, &decimals) || integerDigits > 3 || decimals > 2) {
-            Fail("%s=%s is refused: a time in seconds, 0.00 to 99.99 (timerRange 0) or 0.0 to "
-                 "999.9 (timerRange 1)",
-                 canonical, text);
+            Fail(
+                "%s=%s is refused: a time in seconds, 0.00 to 99.99 (timerRange 0) or 0.0 to "
+                "999.9 (timerRange 1)",
+                canonical, text);
             return false;
         }
         return true;
@@ -497,8 +498,8 @@ int ConfirmWords(int sent) {
     for (int i = 0; i < kParameterCount; ++i) {
         const uint16_t reported = parameterSet.deviceWords[i].load();
         if (reported != parameterSet.editWords[i]) {
-            std::fprintf(stderr, "  word %d %s: sent %u, reported %u\n", i,
-                         kParameterTable[i].name, parameterSet.editWords[i], reported);
+            std::fprintf(stderr, "  word %d %s: sent %u, reported %u\n", i, kParameterTable[i].name,
+                         parameterSet.editWords[i], reported);
         }
     }
     return kExitMismatch;
@@ -585,8 +586,8 @@ int CommandRead(bool json, const char* savePath) {
 // unless both pass.
 bool LoadForWrite(const char* path) {
     // The load creates a missing file (its dialog has asked); from a command line it must not.
-    platform::FileOpenResult probe = platform::OpenFile(path, platform::FileAccess::Read,
-                                                        platform::FileCreation::OpenExisting, false);
+    platform::FileOpenResult probe = platform::OpenFile(
+        path, platform::FileAccess::Read, platform::FileCreation::OpenExisting, false);
     if (probe.file == nullptr) {
         Fail("cannot read %s: %s", path, platform::SystemErrorText(probe.error));
         return false;
@@ -864,8 +865,7 @@ bool PrintLinkEvent(bool lost, bool csv) {
         std::printf("%s,,,,,%s\n", time.c_str(), lost ? "link lost" : "link back");
     } else {
         std::printf("%s  %s\n", time.c_str(),
-                    lost ? "link lost: no message from the device; waiting for it"
-                         : "link back");
+                    lost ? "link lost: no message from the device; waiting for it" : "link back");
     }
     return std::fflush(stdout) == 0;
 }
@@ -994,13 +994,20 @@ bool SplitCommandLine(int argc, char** argv, CommandLine* line) {
 }
 
 const char* HelpOf(const std::string& command) {
-    if (command == "identity") return kHelpIdentity;
-    if (command == "read") return kHelpRead;
-    if (command == "write") return kHelpWrite;
-    if (command == "set") return kHelpSet;
-    if (command == "monitor") return kHelpMonitor;
-    if (command == "reset") return kHelpReset;
-    if (command == "key") return kHelpKey;
+    if (command == "identity")
+        return kHelpIdentity;
+    if (command == "read")
+        return kHelpRead;
+    if (command == "write")
+        return kHelpWrite;
+    if (command == "set")
+        return kHelpSet;
+    if (command == "monitor")
+        return kHelpMonitor;
+    if (command == "reset")
+        return kHelpReset;
+    if (command == "key")
+        return kHelpKey;
     return nullptr;
 }
 
@@ -1064,9 +1071,12 @@ int RunCommand(const CommandLine& line) {
             return Usage("reset needs max, min or dpdt");
         }
         const std::string which = Lower(args[0]);
-        if (which == "max") return SendSingleCommand(CMD_RESET_MAX_PEAK);
-        if (which == "min") return SendSingleCommand(CMD_RESET_MIN_PEAK);
-        if (which == "dpdt") return SendSingleCommand(CMD_RESET_DPDT_PEAK);
+        if (which == "max")
+            return SendSingleCommand(CMD_RESET_MAX_PEAK);
+        if (which == "min")
+            return SendSingleCommand(CMD_RESET_MIN_PEAK);
+        if (which == "dpdt")
+            return SendSingleCommand(CMD_RESET_DPDT_PEAK);
         return Usage("reset needs max, min or dpdt, not " + args[0]);
     }
     return Usage("unknown command " + command);

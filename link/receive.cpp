@@ -4,12 +4,12 @@
 #include <atomic>
 #include <cstdint>
 
-#include "records/settings.h"
-#include "records/window_state.h"
 #include "link/protocol.h"
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"
 #include "platform/event.h"
+#include "records/settings.h"
+#include "records/window_state.h"
 
 namespace {
 

@@ -24,11 +24,11 @@ EventHandle StopSignalEvent();
 std::string SystemErrorText(int32_t code);
 
 // Error codes the system code tells apart without including the system's headers.
-inline constexpr int32_t kErrorNoEntry = 2;           // ENOENT
-inline constexpr int32_t kErrorAccessDenied = 13;     // EACCES
-inline constexpr int32_t kErrorBusy = 16;             // EBUSY
-inline constexpr int32_t kErrorNotTerminal = 25;      // ENOTTY
-inline constexpr int32_t kErrorWouldBlock = 11;       // EWOULDBLOCK, a lock held elsewhere
-inline constexpr int32_t kErrorInvalid = 22;          // EINVAL
+inline constexpr int32_t kErrorNoEntry = 2;        // ENOENT
+inline constexpr int32_t kErrorAccessDenied = 13;  // EACCES
+inline constexpr int32_t kErrorBusy = 16;          // EBUSY
+inline constexpr int32_t kErrorNotTerminal = 25;   // ENOTTY
+inline constexpr int32_t kErrorWouldBlock = 11;    // EWOULDBLOCK, a lock held elsewhere
+inline constexpr int32_t kErrorInvalid = 22;       // EINVAL
 
 }  // namespace platform
