@@ -116,12 +116,14 @@ struct Sim {
         WaitUntil([&] { return want > 0 && ReadBytes(record).size() >= want; }, 500);
         return ReadBytes(record);
     }
-    ~Sim() {
+    void Stop() {
         if (pid > 0) {
             kill(pid, SIGTERM);
             waitpid(pid, nullptr, 0);
+            pid = -1;
         }
     }
+    ~Sim() { Stop(); }
 };
 
 struct CtlRun {
@@ -131,35 +133,57 @@ struct CtlRun {
     int elapsedMs = 0;
 };
 
-// Runs kvxctl with the arguments in folder (its working directory) and collects its output.
-CtlRun RunCtl(const std::vector<std::string>& args, const TempFolder& folder) {
-    std::vector<std::string> all = {Program("KVXCTL_PATH", KVXCTL_BUILT)};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : all) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    const std::string out = folder / "stdout.txt";
-    const std::string err = folder / "stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.path.c_str());
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    CtlRun run;
-    const auto start = Clock::now();
+// kvxctl running in folder (its working directory), its output going to files there.
+struct Ctl {
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const TempFolder& folder;
+    Clock::time_point start = Clock::now();
+
+    Ctl(const std::vector<std::string>& args, const TempFolder& where) : folder(where) {
+        std::vector<std::string> all = {Program("KVXCTL_PATH", KVXCTL_BUILT)};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& arg : all) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        const std::string out = folder / "stdout.txt";
+        const std::string err = folder / "stderr.txt";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, folder.path.c_str());
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+            pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
     }
-    run.elapsedMs = ElapsedMs(start);
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = ReadText(out);
-    run.err = ReadText(err);
-    return run;
+    CtlRun Finish() {
+        CtlRun run;
+        if (pid > 0) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            pid = -1;
+        }
+        run.elapsedMs = ElapsedMs(start);
+        run.out = ReadText(folder / "stdout.txt");
+        run.err = ReadText(folder / "stderr.txt");
+        return run;
+    }
+    ~Ctl() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+CtlRun RunCtl(const std::vector<std::string>& args, const TempFolder& folder) {
+    return Ctl(args, folder).Finish();
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -347,6 +371,56 @@ TEST(Kvxctl, MonitorCsvLogsEveryMeasurementForTheGivenTime) {
         EXPECT_LE(measurement, 80) << line;
     }
     EXPECT_TRUE(sim.Heard().empty()) << "the monitor sends nothing";
+}
+
+std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string& line : Lines(text)) {
+        std::vector<std::string> fields;
+        size_t from = 0;
+        for (size_t comma; (comma = line.find(',', from)) != std::string::npos; from = comma + 1) {
+            fields.push_back(line.substr(from, comma - from));
+        }
+        fields.push_back(line.substr(from));
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+TEST(Kvxctl, MonitorReportsLinkLossOnceResumesAndStopsCleanlyOnCtrlC) {
+    Sim first;
+    ASSERT_TRUE(first.Start());
+    TempFolder work;
+    Ctl monitor({"--port", first.link, "monitor", "--csv"}, work);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    first.Stop();  // the device goes away for two seconds, then is back under the same name
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    Sim back;
+    back.link = first.link;
+    ASSERT_TRUE(back.Start());
+    // The link looks for the device once a second.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+    kill(monitor.pid, SIGINT);
+    const CtlRun run = monitor.Finish();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_LT(run.elapsedMs, 6000);
+
+    const auto rows = CsvRows(run.out);
+    size_t lost = 0;
+    size_t firstLost = 0;
+    size_t after = 0;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 6u) << i;
+        if (rows[i][5] == "link lost") {
+            EXPECT_EQ(rows[i][1], "") << "no values in the row of the event";
+            firstLost = lost++ == 0 ? i : firstLost;
+        } else if (lost > 0 && !rows[i][1].empty()) {
+            ++after;
+        }
+    }
+    EXPECT_EQ(lost, 1u) << run.out;
+    EXPECT_GT(firstLost, 20u) << "values before the loss";
+    EXPECT_GT(after, 10u) << "values once the device is back";
 }
 
 TEST(Kvxctl, PortFromTheSettingsFileOrNamedInEveryError) {
