@@ -323,14 +323,20 @@ TEST(Kvxctl, SetTimerRangeSendsTheRangeThenBothTimesInTheNewUnit) {
     EXPECT_EQ(Words(sim.Heard(expected.size() * 6)), expected);
 
     // Times typed in seconds, in the unit now in force; p1Max and p1Min checked as a pair.
-    const CtlRun more = RunCtl(
-        {"--port", sim.link, "set", "limit2Tr=12.5", "p1Min=20", "p1Max=30", "limit1Mode=min"},
-        work);
+    const CtlRun more = RunCtl({"--port", sim.link, "set", "limit2Tr=12.5", "p1Min=20", "p1Max=30",
+                                "limit1Mode=min", "dpdtMode=\u00B1dP/dt"},
+                               work);
     EXPECT_EQ(more.exitCode, 0) << more.err;
-    const std::vector<uint16_t> next = {CMD_POLL, 3001, 30125, 3830, 3720, CMD_POLL};
+    const std::vector<uint16_t> next = {CMD_POLL, 3001, 30125, 3022, 3830, 3720, CMD_POLL};
     auto heard = Words(sim.Heard((expected.size() + next.size()) * 6));
     heard.erase(heard.begin(), heard.begin() + static_cast<long>(expected.size()));
     EXPECT_EQ(heard, next);
+
+    const auto table = Lines(RunCtl({"--port", sim.link, "read"}, work).out);
+    ASSERT_EQ(table.size(), 22u);
+    EXPECT_EQ(table[7], " 7  limit2Tr            125  12.5 s");
+    EXPECT_EQ(table[10], "10  dpdtMode              2  \u00B1dP/dt");
+    EXPECT_EQ(table[13], "13  timerRange            1  1000 (times in 0.1 s)");
 
     const CtlRun refused = RunCtl({"--port", sim.link, "set", "p1Max=25"}, work);
     EXPECT_EQ(refused.exitCode, 1);
