@@ -37,6 +37,10 @@ void StoreIdentity(const char in[kIdentitySize]);
 
 // Receive side, reader thread only. Chunks may split messages anywhere.
 void ParseReceived(const uint8_t* bytes, int count);
+// Observer of every valid message, called on the reader thread with its value after the message
+// has taken effect (a command-line monitor logs each measurement and status code this way).
+using MessageHook = void (*)(uint16_t value);
+void SetMessageHook(MessageHook hook);
 // Back to the start-up state of the receiver and the live values (tests and start-up). Only
 // while no reader thread runs: the line buffer belongs to that thread.
 void ResetProtocolState();

@@ -1,14 +1,15 @@
 // The receiving half of the line protocol: assembles messages from the reader thread's chunks,
 // checks them and turns their values into live values, parameter words, trend samples and flags.
 // Kept apart from the sending half so the parser builds without any window code.
+#include <atomic>
 #include <cstdint>
 
-#include "records/settings.h"
-#include "records/window_state.h"
 #include "link/protocol.h"
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"
 #include "platform/event.h"
+#include "records/settings.h"
+#include "records/window_state.h"
 
 namespace {
 
@@ -41,6 +42,8 @@ struct ReceiveState {
 };
 
 ReceiveState receiveState;
+
+std::atomic<MessageHook> messageHook{nullptr};
 
 void OnMeasurement(uint16_t value) {
     liveValues.measurement.store(value, std::memory_order_relaxed);
@@ -146,6 +149,9 @@ void EvaluateLine() {
         value = high * 256 + low;
     }
     Dispatch(static_cast<uint16_t>(value));
+    if (MessageHook hook = messageHook.load(std::memory_order_acquire)) {
+        hook(static_cast<uint16_t>(value));
+    }
 }
 
 }  // namespace
@@ -164,6 +170,10 @@ void ParseReceived(const uint8_t* bytes, int count) {
         receiveState.lineLength = 0;
         EvaluateLine();
     }
+}
+
+void SetMessageHook(MessageHook hook) {
+    messageHook.store(hook, std::memory_order_release);
 }
 
 void ReadIdentity(char out[kIdentitySize]) {

@@ -4,6 +4,7 @@
 #include "link/serial_link.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
@@ -19,6 +20,8 @@ namespace {
 constexpr int kReadChunk = 4;
 // After a hang-up the reader looks for the device again this often.
 constexpr int kReopenIntervalMs = 1000;
+// The reason given when the system refused an event or a thread (ENOMEM).
+constexpr int32_t kNoResources = 12;
 
 struct LinkState {
     platform::SerialPortHandle portHandle = nullptr;
@@ -33,6 +36,10 @@ LinkState linkState;
 
 std::atomic<ReceiveHook> receiveHook{nullptr};
 std::atomic<int> writerDrains{0};
+// 1 from the writer's wake-up until its drain has handed every byte to the port.
+std::atomic<int> writerBusy{0};
+// The reason the last OpenLink failed (window thread only).
+int32_t linkOpenError = 0;
 
 void Deliver(const uint8_t* chunk) {
     if (ReceiveHook hook = receiveHook.load(std::memory_order_acquire)) {
@@ -101,9 +108,12 @@ void WriterThread(platform::SerialPortHandle port, platform::EventHandle stop,
         }
         // Reset before draining, not after: a put that lands after the reset sets the event
         // again, so its bytes are written by this drain or by the next one; none is lost.
+        writerBusy.store(1, std::memory_order_release);
         platform::ResetEvent(request);
         writerDrains.fetch_add(1, std::memory_order_relaxed);
-        if (!DrainTxRing(port, stop)) {
+        const bool carryOn = DrainTxRing(port, stop);
+        writerBusy.store(0, std::memory_order_release);
+        if (!carryOn) {
             return;
         }
     }
@@ -123,11 +133,15 @@ void ReleaseLink() {
 }  // namespace
 
 int OpenLink(int port, int baud) {
-    // A caller that opens without closing first would otherwise leak the running linkState.
-    CloseLink();
     char name[16];
     std::snprintf(name, sizeof name, "COM%d", port);
-    linkState.portHandle = platform::OpenSerialPort(name, baud);
+    return OpenLinkByName(name, baud);
+}
+
+int OpenLinkByName(const char* name, int baud) {
+    // A caller that opens without closing first would otherwise leak the running linkState.
+    CloseLink();
+    linkState.portHandle = platform::OpenSerialPort(name, baud, &linkOpenError);
     if (linkState.portHandle == nullptr) {
         return 0;
     }
@@ -139,6 +153,7 @@ int OpenLink(int port, int baud) {
     writeRequestEvent.store(request, std::memory_order_release);
     if (linkState.readerStopEvent == nullptr || linkState.writerStopEvent == nullptr ||
         request == nullptr) {
+        linkOpenError = kNoResources;
         ReleaseLink();
         return 0;
     }
@@ -151,6 +166,7 @@ int OpenLink(int port, int baud) {
         linkState.writer =
             std::thread(WriterThread, linkState.portHandle, linkState.writerStopEvent, request);
     } catch (const std::system_error&) {
+        linkOpenError = kNoResources;
         platform::SetEvent(linkState.readerStopEvent);
         if (linkState.reader.joinable()) {
             linkState.reader.join();
@@ -170,6 +186,27 @@ void CloseLink() {
     linkState.reader.join();
     linkState.writer.join();
     ReleaseLink();
+}
+
+int32_t LinkOpenError() {
+    return linkOpenError;
+}
+
+bool FlushLink(int timeoutMs) {
+    if (linkState.portHandle == nullptr) {
+        return false;
+    }
+    constexpr int kStepMs = 2;
+    int waited = 0;
+    // The ring empties when the writer takes the bytes; they are on the port once it is idle.
+    while (!TxRingEmpty() || writerBusy.load(std::memory_order_acquire) != 0) {
+        if (waited >= timeoutMs) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kStepMs));
+        waited += kStepMs;
+    }
+    return platform::WaitSerialOutputSent(linkState.portHandle, timeoutMs - waited);
 }
 
 void SetReceiveHook(ReceiveHook hook) {

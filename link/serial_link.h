@@ -6,6 +6,13 @@
 
 // 1 when the port "COM<port>" is open and both threads run, else 0 with nothing left behind.
 int OpenLink(int port, int baud);
+// The same for a port name: "COM<n>", or a device path (anything with a '/').
+int OpenLinkByName(const char* name, int baud);
+// The system's reason (errno) the last open failed, for callers that name it.
+int32_t LinkOpenError();
+// Waits until every byte put so far has left on the line, up to timeoutMs; for callers that
+// close the link right after a command. False on a timeout or with no link open.
+bool FlushLink(int timeoutMs);
 // Stops and joins both threads and releases the port; harmless when nothing is open.
 void CloseLink();
 

@@ -57,3 +57,8 @@ int TakeTxBytes(uint8_t* buffer) {
     txRing.readIndex.store(read, std::memory_order_release);
     return count;
 }
+
+bool TxRingEmpty() {
+    return txRing.readIndex.load(std::memory_order_acquire) ==
+           txRing.writeIndex.load(std::memory_order_relaxed);
+}

@@ -17,3 +17,5 @@ inline std::atomic<platform::EventHandle> writeRequestEvent{nullptr};
 bool PutTxBytes(const uint8_t* bytes, int count);
 // Moves every pending byte, oldest first, into buffer (32 bytes) and returns how many (0..31).
 int TakeTxBytes(uint8_t* buffer);
+// True when the writer has taken every byte put so far (window thread).
+bool TxRingEmpty();

@@ -1,27 +1,16 @@
-// Message boxes as real modal Qt boxes; a hook takes their place in tests.
+// Message boxes as real modal Qt boxes, the presenter the window program installs.
 #include "platform/message_box.h"
 
 #include <QApplication>
 #include <QMessageBox>
-#include <atomic>
 
 #include "platform/text_codec.h"
 #include "platform/window_widgets.h"
 
 namespace platform {
-namespace {
-std::atomic<MessageBoxHook> messageBoxHook{nullptr};
-}  // namespace
 
-void SetMessageBoxHook(MessageBoxHook hook) {
-    messageBoxHook.store(hook);
-}
-
-MessageResult ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
-                             MessageIcon icon, MessageButtons buttons) {
-    if (MessageBoxHook hook = messageBoxHook.load()) {
-        return hook(text, caption, icon, buttons);
-    }
+MessageResult ShowWindowMessageBox(WindowHandle owner, const char* text, const char* caption,
+                                   MessageIcon icon, MessageButtons buttons) {
     if (qApp == nullptr) {
         // No window system to show it on: the answer that keeps the program safe.
         return buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Ok;

@@ -135,19 +135,22 @@ void ReportPermissionDenied(const char* name, const std::string& path) {
 }
 
 // Opens path exclusively and sets the line up. Returns the descriptor, or -1 with nothing
-// changed on the device.
-int OpenDevice(const std::string& path, int baud, termios* saved) {
+// changed on the device and *error set to the reason.
+int OpenDevice(const std::string& path, int baud, termios* saved, int32_t* error) {
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        *error = errno;
         return -1;
     }
     // The lock comes first: a refused second open must not touch the holder's settings.
     // TIOCEXCL alone does not stop a privileged process, flock does.
     if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0 || tcgetattr(fd, saved) != 0) {
+        *error = errno != 0 ? errno : ENOTTY;
         close(fd);
         return -1;
     }
     if (ioctl(fd, TIOCEXCL) != 0 || !ConfigureRawLine(fd, baud)) {
+        *error = errno != 0 ? errno : EINVAL;
         tcsetattr(fd, TCSANOW, saved);
         ioctl(fd, TIOCNXCL);
         close(fd);
@@ -166,7 +169,11 @@ int OpenDevice(const std::string& path, int baud, termios* saved) {
 bool ConfigureRawLine(int fd, int baud) {
     speed_t speed;
     termios t;
-    if (!BaudToSpeed(baud, &speed) || tcgetattr(fd, &t) != 0) {
+    if (!BaudToSpeed(baud, &speed)) {
+        errno = EINVAL;
+        return false;
+    }
+    if (tcgetattr(fd, &t) != 0) {
         return false;
     }
     cfmakeraw(&t);
@@ -182,6 +189,9 @@ bool ConfigureRawLine(int fd, int baud) {
 }
 
 std::string ResolveSerialPortName(const char* name) {
+    if (name != nullptr && std::strchr(name, '/') != nullptr) {
+        return name;
+    }
     if (name == nullptr || std::strncmp(name, "COM", 3) != 0) {
         return {};
     }
@@ -204,22 +214,27 @@ std::string ResolveSerialPortName(const char* name) {
     return {};
 }
 
-SerialPortHandle OpenSerialPort(const char* name, int baud) {
+SerialPortHandle OpenSerialPort(const char* name, int baud, int32_t* error) {
+    int32_t reason = 0;
     std::string path = ResolveSerialPortName(name);
+    SerialPortHandle port = nullptr;
     if (path.empty()) {
-        return nullptr;
-    }
-    termios saved;
-    int fd = OpenDevice(path, baud, &saved);
-    if (fd < 0) {
-        // Only open() refuses with EACCES. Reported here, not on a reopen after a hang-up: that
-        // retries once a second on a device this user could open before.
-        if (errno == EACCES) {
+        reason = ENOENT;
+    } else {
+        termios saved;
+        int fd = OpenDevice(path, baud, &saved, &reason);
+        if (fd >= 0) {
+            port = new SerialPortObject{path, baud, {fd}, saved};
+        } else if (reason == EACCES) {
+            // Only open() refuses with EACCES. Reported here, not on a reopen after a hang-up:
+            // that retries once a second on a device this user could open before.
             ReportPermissionDenied(name, path);
         }
-        return nullptr;
     }
-    return new SerialPortObject{path, baud, {fd}, saved};
+    if (error != nullptr) {
+        *error = reason;
+    }
+    return port;
 }
 
 void CloseSerialPort(SerialPortHandle port) {
@@ -270,7 +285,8 @@ bool ReopenSerialPort(SerialPortHandle port) {
     ioctl(fd, TIOCNXCL);
     flock(fd, LOCK_UN);
     termios saved;
-    int fresh = OpenDevice(port->path, port->baud, &saved);
+    int32_t reason = 0;
+    int fresh = OpenDevice(port->path, port->baud, &saved, &reason);
     if (fresh < 0) {
         return false;
     }
@@ -286,6 +302,20 @@ bool ReopenSerialPort(SerialPortHandle port) {
     close(fresh);
     port->saved = saved;
     return true;
+}
+
+bool WaitSerialOutputSent(SerialPortHandle port, int timeoutMs) {
+    const int fd = port->fd.load(std::memory_order_relaxed);
+    for (int waited = 0;; waited += 2) {
+        int queued = 0;
+        if (ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) {
+            return true;
+        }
+        if (waited >= timeoutMs) {
+            return false;
+        }
+        usleep(2000);
+    }
 }
 
 int WriteSerialPort(SerialPortHandle port, const uint8_t* bytes, int count, EventHandle stop) {

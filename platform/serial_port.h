@@ -20,12 +20,15 @@ inline constexpr int kPortHungUp = -2;   // the device went away (unplugged, pty
 // The device path for a port name "COM<n>": the environment variable KVXMON_COM<n> when set,
 // else COM1..COM4 are /dev/ttyS0..3 and COM5..COM8 the 1st..4th USB serial adapter (the sorted
 // entries of /dev/serial/by-id/, or without that folder /dev/ttyUSB0, /dev/ttyUSB1, /dev/ttyACM0,
-// /dev/ttyACM1). Empty when the name maps to nothing.
+// /dev/ttyACM1). A name with a '/' in it is a path and stands for itself. Empty when the name
+// maps to nothing.
 std::string ResolveSerialPortName(const char* name);
 
 // Opens and configures the port; nullptr when it does not exist, another holder has it or it
-// refuses the settings. Pending bytes of an earlier user are discarded.
-SerialPortHandle OpenSerialPort(const char* name, int baud);
+// refuses the settings, with *error (when given) set to the system's reason: ENOENT also for a
+// name that maps to nothing, EWOULDBLOCK or EBUSY for a port in use, ENOTTY for something that
+// is not a terminal. Pending bytes of an earlier user are discarded.
+SerialPortHandle OpenSerialPort(const char* name, int baud, int32_t* error = nullptr);
 // Restores the line settings found at open and releases the port. nullptr is ignored.
 void CloseSerialPort(SerialPortHandle port);
 
@@ -40,6 +43,10 @@ bool ReopenSerialPort(SerialPortHandle port);
 // Writer side. Writes all bytes, waiting for room in the output queue as needed. Returns count,
 // kPortStopped (output not yet sent is discarded) or kPortHungUp (the bytes are lost).
 int WriteSerialPort(SerialPortHandle port, const uint8_t* bytes, int count, EventHandle stop);
+
+// Waits until the line has sent what was written to it, up to timeoutMs; false when bytes are
+// still queued then. For a program that writes a command and then closes the port.
+bool WaitSerialOutputSent(SerialPortHandle port, int timeoutMs);
 
 // Raw 8N1 line setup on an open terminal descriptor, for tools that own their descriptor
 // (the simulator). False when the descriptor is not a terminal or refuses the settings.

@@ -29,6 +29,7 @@
 
 #include "platform/device_context.h"
 #include "platform/image_context.h"
+#include "platform/message_box.h"
 #include "platform/text_codec.h"
 #include "platform/window_widgets.h"
 
@@ -352,6 +353,7 @@ void InitApplication(int& argc, char** argv) {
     // shows for them.
     QGuiApplication::setDesktopFileName(QStringLiteral("kvxmon"));
     (void)application;
+    SetMessagePresenter(ShowWindowMessageBox);
 }
 
 WindowHandle CreateMainWindow(const char* title, int clientWidth, int clientHeight,

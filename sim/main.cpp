@@ -56,6 +56,7 @@ const char kHelp[] =
     "  --identity TEXT      identity text, at most 43 characters (default \"KVX-SIM 1.0\")\n"
     "  --dudt-interval S    mean seconds between dU/dt events, 0 for none (default 12)\n"
     "  --seed N             seed of the random numbers (default: the time)\n"
+    "  --record FILE        append every byte heard on the line to FILE, as received\n"
     "  --help               this text\n"
     "\n"
     "Ends cleanly on SIGINT or SIGTERM.\n";
@@ -75,7 +76,7 @@ bool ParseNumber(const char* text, double* value) {
 }
 
 bool ParseOptions(int argc, char** argv, SimOptions* options, std::string* tty, std::string* link,
-                  unsigned* seed) {
+                  std::string* record, unsigned* seed) {
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--help") {
@@ -98,6 +99,8 @@ bool ParseOptions(int argc, char** argv, SimOptions* options, std::string* tty, 
             *tty = value;
         } else if (option == "--link") {
             *link = value;
+        } else if (option == "--record") {
+            *record = value;
         } else if (option == "--identity") {
             options->identity = value;
         } else if (option == "--wave") {
@@ -232,7 +235,7 @@ bool Flush(const Line& line, std::string& pending) {
     return true;
 }
 
-int Run(const Line& line, SimDevice& device, int signals) {
+int Run(const Line& line, SimDevice& device, int signals, int record) {
     std::string pending;
     const int tickMs = 1000 / kTicksPerSecond;
     long long nextTick = NowMs();
@@ -268,6 +271,11 @@ int Run(const Line& line, SimDevice& device, int signals) {
             uint8_t bytes[256];
             ssize_t n = read(line.fd, bytes, sizeof bytes);
             if (n > 0) {
+                // Written before the answer is made, so a test that sees the reply finds the
+                // command that caused it in the file.
+                if (record >= 0 && write(record, bytes, static_cast<size_t>(n)) != n) {
+                    std::perror("kvxsim: --record");
+                }
                 std::string out;
                 SimReceive(device, bytes, static_cast<int>(n), out);
                 if (!SimSilent(device)) {
@@ -290,8 +298,9 @@ int main(int argc, char** argv) {
     SimOptions options;
     std::string tty;
     std::string link;
+    std::string record;
     unsigned seed = static_cast<unsigned>(std::time(nullptr));
-    if (!ParseOptions(argc, argv, &options, &tty, &link, &seed)) {
+    if (!ParseOptions(argc, argv, &options, &tty, &link, &record, &seed)) {
         return 2;
     }
     if (options.minPercent > options.maxPercent) {
@@ -308,6 +317,15 @@ int main(int argc, char** argv) {
         std::perror("kvxsim: signalfd");
         return 1;
     }
+    int recordFd = -1;
+    if (!record.empty()) {
+        recordFd = open(record.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (recordFd < 0) {
+            std::fprintf(stderr, "kvxsim: cannot record to %s: %s\n", record.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+    }
     Line line;
     const bool opened = tty.empty() ? OpenPseudoTerminal(&line) : OpenTty(tty, &line);
     if (!opened || (!link.empty() && !MakeLink(&line, link))) {
@@ -318,7 +336,10 @@ int main(int argc, char** argv) {
 
     SimDevice device;
     InitSimDevice(device, options, seed);
-    const int result = Run(line, device, signals);
+    const int result = Run(line, device, signals, recordFd);
+    if (recordFd >= 0) {
+        close(recordFd);
+    }
 
     RemoveLink(line);
     close(line.fd);

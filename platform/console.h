@@ -1,0 +1,34 @@
+// What a program without a window needs from the system: its texts converted for the terminal,
+// an event that the interrupt and termination signals set, and the reason behind an error code.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/event.h"
+
+namespace platform {
+
+// The Unicode code point of a Windows-1252 byte (the five unassigned codes map to their C1
+// control points, as the system converter does).
+char32_t Windows1252CodePoint(uint8_t byte);
+std::string Windows1252ToUtf8(std::string_view text);
+
+// A manual-reset event that SIGINT, SIGTERM and SIGHUP set, so a waiting program ends cleanly
+// (port settings restored) on Ctrl+C. SIGPIPE is ignored: a closed output shows as a failed
+// write. Created on the first call; the same event every time; nullptr if it cannot be made.
+EventHandle StopSignalEvent();
+
+// The system's own words for an error code (errno).
+std::string SystemErrorText(int32_t code);
+
+// Error codes the system code tells apart without including the system's headers.
+inline constexpr int32_t kErrorNoEntry = 2;        // ENOENT
+inline constexpr int32_t kErrorAccessDenied = 13;  // EACCES
+inline constexpr int32_t kErrorBusy = 16;          // EBUSY
+inline constexpr int32_t kErrorNotTerminal = 25;   // ENOTTY
+inline constexpr int32_t kErrorWouldBlock = 11;    // EWOULDBLOCK, a lock held elsewhere
+inline constexpr int32_t kErrorInvalid = 22;       // EINVAL
+
+}  // namespace platform

@@ -1,0 +1,549 @@
+// kvxctl against kvxsim on a pseudo-terminal: exit codes, what reaches the wire (kvxsim records
+// every byte it hears), the files it reads and writes, its CSV log, and the same bytes on the
+// wire as KVXMon's own parameter file load.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/protocol.h"
+#include "link/serial_link.h"
+#include "link/transfer.h"
+#include "link/tx_ring.h"
+#include "params/parameter_check.h"
+#include "params/parameter_file.h"
+#include "params/parameter_set.h"
+#include "platform/event.h"
+#include "platform/message_box.h"
+#include "records/settings.h"
+#include "records/window_state.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int ElapsedMs(Clock::time_point since) {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+template <typename Condition>
+bool WaitUntil(Condition condition, int limitMs) {
+    for (const auto start = Clock::now(); !condition();
+         std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
+        if (ElapsedMs(start) > limitMs) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Program(const char* variable, const char* built) {
+    const char* given = std::getenv(variable);
+    return given != nullptr && given[0] != 0 ? given : built;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The words of the long messages in a recording.
+std::vector<uint16_t> Words(const std::vector<uint8_t>& b) {
+    std::vector<uint16_t> words;
+    for (size_t i = 0; i + kLongMessageSize <= b.size(); i += kLongMessageSize) {
+        words.push_back(static_cast<uint16_t>(b[i] >> 4 << 12 | b[i + 1] >> 4 << 8 |
+                                              b[i + 2] >> 4 << 4 | b[i + 3] >> 4));
+    }
+    return words;
+}
+
+struct TempFolder {
+    std::string path;
+    TempFolder() {
+        char name[] = "/tmp/kvxctlXXXXXX";
+        path = mkdtemp(name);
+    }
+    ~TempFolder() { std::filesystem::remove_all(path); }
+    std::string operator/(const char* name) const { return path + "/" + name; }
+};
+
+// A running kvxsim that records what it hears, reached through the symlink to its device.
+struct Sim {
+    pid_t pid = -1;
+    TempFolder folder;
+    std::string link = folder / "korvex";
+    std::string record = folder / "heard.bin";
+
+    bool Start(std::vector<std::string> args = {}) {
+        args.insert(args.begin(), {Program("KVXSIM_PATH", KVXSIM_BUILT), "--link", link, "--record",
+                                   record, "--seed", "7"});
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 &&
+               WaitUntil([this] { return std::filesystem::is_symlink(link); }, 5000);
+    }
+    // What it heard, once want bytes have arrived or half a second has passed.
+    std::vector<uint8_t> Heard(size_t want = 0) const {
+        WaitUntil([&] { return want > 0 && ReadBytes(record).size() >= want; }, 500);
+        return ReadBytes(record);
+    }
+    void Stop() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+            pid = -1;
+        }
+    }
+    ~Sim() { Stop(); }
+};
+
+struct CtlRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+    int elapsedMs = 0;
+};
+
+// kvxctl running in folder (its working directory), its output going to files there.
+struct Ctl {
+    pid_t pid = -1;
+    const TempFolder& folder;
+    Clock::time_point start = Clock::now();
+
+    Ctl(const std::vector<std::string>& args, const TempFolder& where) : folder(where) {
+        std::vector<std::string> all = {Program("KVXCTL_PATH", KVXCTL_BUILT)};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& arg : all) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        const std::string out = folder / "stdout.txt";
+        const std::string err = folder / "stderr.txt";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, folder.path.c_str());
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+            pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    CtlRun Finish() {
+        CtlRun run;
+        if (pid > 0) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            pid = -1;
+        }
+        run.elapsedMs = ElapsedMs(start);
+        run.out = ReadText(folder / "stdout.txt");
+        run.err = ReadText(folder / "stderr.txt");
+        return run;
+    }
+    ~Ctl() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+CtlRun RunCtl(const std::vector<std::string>& args, const TempFolder& folder) {
+    return Ctl(args, folder).Finish();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// A parameter file of valid words that differ from kvxsim's own.
+std::vector<uint8_t> ValidRecord() {
+    std::vector<uint8_t> record(kParameterFileSize, 0);
+    for (int i = 0; i < kParameterCount; ++i) {
+        const ParameterInfo& info = kParameterTable[i];
+        const int value = info.minValue + (info.maxValue - info.minValue) / 3 + 1;
+        record[2 * i] = static_cast<uint8_t>(value & 0xFF);
+        record[2 * i + 1] = static_cast<uint8_t>(value >> 8);
+    }
+    const std::string identity = "FROM FILE";
+    std::copy(identity.begin(), identity.end(), record.begin() + 2 * kParameterCount);
+    return record;
+}
+
+std::vector<uint16_t> TransferOrderWords(const std::vector<uint8_t>& record) {
+    static const int kOrder[] = {0, 5, 10, 13, 15, 16, 17, 3,  8,  21, 18,
+                                 1, 6, 11, 12, 4,  9,  20, 19, 14, 2,  7};
+    std::vector<uint16_t> words;
+    for (int word : kOrder) {
+        const int value = record[2 * word] | record[2 * word + 1] << 8;
+        words.push_back(static_cast<uint16_t>(kParameterTable[word].transferCode + value));
+    }
+    return words;
+}
+
+TEST(Kvxctl, ReadSaveThenWriteRoundTripsThroughTheDevice) {
+    Sim sim;
+    ASSERT_TRUE(sim.Start({"--identity", "UNIT 12"}));
+    TempFolder work;
+    const CtlRun readRun = RunCtl({"--port", sim.link, "read", "--save", "unit.kvx"}, work);
+    ASSERT_EQ(readRun.exitCode, 0) << readRun.err;
+    const auto lines = Lines(readRun.out);
+    ASSERT_EQ(lines.size(), 22u) << readRun.out;
+    EXPECT_EQ(lines[1].substr(0, 40), " 1  limit1Setpoint       90  90 %") << lines[1];
+    EXPECT_NE(lines[10].find("+dP/dt"), std::string::npos) << lines[10];
+    EXPECT_NE(lines[14].find("1.00 s"), std::string::npos) << lines[14];
+    const auto file = ReadBytes(work / "unit.kvx");
+    ASSERT_EQ(file.size(), 88u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.data()) + 44), "UNIT 12");
+
+    const CtlRun write = RunCtl({"--port", sim.link, "write", "unit.kvx"}, work);
+    EXPECT_EQ(write.exitCode, 0) << write.err;
+    std::vector<uint16_t> expected = {CMD_POLL};
+    const auto transfer = TransferOrderWords(file);
+    expected.insert(expected.end(), transfer.begin(), transfer.end());
+    expected.push_back(CMD_POLL);
+    EXPECT_EQ(Words(sim.Heard(expected.size() * 6)), expected);
+
+    const CtlRun json = RunCtl({"--port", sim.link, "read", "--json"}, work);
+    EXPECT_EQ(json.exitCode, 0);
+    EXPECT_EQ(json.out.rfind("{\"port\": \"" + sim.link + "\", \"identity\": \"UNIT 12\"", 0), 0u)
+        << json.out;
+    EXPECT_NE(json.out.find("{\"index\": 21, \"name\": \"autoShutDown\", \"raw\": 0, \"value\": "
+                            "\"Off\"}\n]}"),
+              std::string::npos)
+        << json.out;
+}
+
+TEST(Kvxctl, WriteNamesTheWordTheDeviceStoredWrongAndExits3) {
+    Sim sim;
+    ASSERT_TRUE(sim.Start({"--wrong-word", "1"}));
+    TempFolder work;
+    WriteBytes(work / "p.kvx", ValidRecord());
+    const CtlRun run = RunCtl({"--port", sim.link, "write", "p.kvx"}, work);
+    EXPECT_EQ(run.exitCode, 3) << run.err;
+    const int sent = ValidRecord()[2];
+    EXPECT_NE(run.err.find("word 1 limit1Setpoint: sent " + std::to_string(sent) + ", reported " +
+                           std::to_string(sent + 1)),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("word 2"), std::string::npos) << run.err;
+}
+
+TEST(Kvxctl, IdentityGivesUpAfterTwoSecondsWithoutReply) {
+    Sim sim;
+    ASSERT_TRUE(sim.Start({"--ignore-polls"}));
+    TempFolder work;
+    const CtlRun run = RunCtl({"--port", sim.link, "identity"}, work);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_GE(run.elapsedMs, 1950);
+    EXPECT_LT(run.elapsedMs, 4000);
+    EXPECT_NE(run.err.find(sim.link + ": no reply"), std::string::npos) << run.err;
+}
+
+TEST(Kvxctl, RefusedInputSendsNothing) {
+    TempFolder work;
+    auto record = ValidRecord();
+    WriteBytes(work / "short.kvx", std::vector<uint8_t>(record.begin(), record.begin() + 87));
+    record[2 * limit1Mode] = 10;  // the code 3010 would set limit2Mode instead
+    WriteBytes(work / "band.kvx", record);
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{"set", "limit1Setpoint=4"}, "limit1Setpoint=4 is out of range: 5 to 99 %"},
+        {{"set", "dpdtSetpoint=100"}, "out of range: 5 to 99 %"},
+        {{"set", "filter=5s"}, "0 None, 1 3s, 2 6s, 3 10s"},
+        {{"set", "limit1Tr=1000"}, "limit1Tr=1000 is refused"},
+        {{"set", "Tr=1.25"}, "unknown parameter 'Tr'"},
+        {{"write", "short.kvx"}, "Parameters could not be read."},
+        {{"write", "band.kvx"}, "word 0 limit1Mode = 10 is outside its band"},
+        {{"write", "band.kvx"}, "Not an Korvex-file, reading of parameters aborted!"},
+        {{"write", "missing.kvx"}, "cannot read missing.kvx"},
+    };
+    for (const auto& c : cases) {
+        Sim sim;
+        ASSERT_TRUE(sim.Start());
+        std::vector<std::string> args = {"--port", sim.link};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CtlRun run = RunCtl(args, work);
+        EXPECT_EQ(run.exitCode, 1) << c.args[1];
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_TRUE(sim.Heard().empty()) << c.args[1];
+    }
+    EXPECT_FALSE(std::filesystem::exists(work / "missing.kvx"));
+}
+
+TEST(Kvxctl, SetTimerRangeSendsTheRangeThenBothTimesInTheNewUnit) {
+    Sim sim;
+    ASSERT_TRUE(sim.Start());
+    TempFolder work;
+    // kvxsim starts with hundredths and 1.00 s in limit1Tr, limit2Tr and ts.
+    const CtlRun run = RunCtl({"--port", sim.link, "set", "timerRange=1"}, work);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<uint16_t> expected = {CMD_POLL, 3031, 20010, 30010, 10010, CMD_POLL};
+    EXPECT_EQ(Words(sim.Heard(expected.size() * 6)), expected);
+
+    // Times typed in seconds, in the unit now in force; p1Max and p1Min checked as a pair.
+    const CtlRun more = RunCtl({"--port", sim.link, "set", "limit2Tr=12.5", "p1Min=20", "p1Max=30",
+                                "limit1Mode=min", "dpdtMode=\u00B1dP/dt"},
+                               work);
+    EXPECT_EQ(more.exitCode, 0) << more.err;
+    const std::vector<uint16_t> next = {CMD_POLL, 3001, 30125, 3022, 3830, 3720, CMD_POLL};
+    auto heard = Words(sim.Heard((expected.size() + next.size()) * 6));
+    heard.erase(heard.begin(), heard.begin() + static_cast<long>(expected.size()));
+    EXPECT_EQ(heard, next);
+
+    const auto table = Lines(RunCtl({"--port", sim.link, "read"}, work).out);
+    ASSERT_EQ(table.size(), 22u);
+    EXPECT_EQ(table[7], " 7  limit2Tr            125  12.5 s");
+    EXPECT_EQ(table[10], "10  dpdtMode              2  \u00B1dP/dt");
+    EXPECT_EQ(table[13], "13  timerRange            1  1000 (times in 0.1 s)");
+
+    const CtlRun refused = RunCtl({"--port", sim.link, "set", "p1Max=25"}, work);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("p1Max must be p1Min + 10 to 100"), std::string::npos);
+}
+
+TEST(Kvxctl, MonitorCsvLogsEveryMeasurementForTheGivenTime) {
+    Sim sim;
+    ASSERT_TRUE(sim.Start());
+    TempFolder work;
+    const CtlRun run = RunCtl({"--port", sim.link, "monitor", "--csv", "--duration", "2"}, work);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_GE(run.elapsedMs, 2000);
+    EXPECT_LT(run.elapsedMs, 4000);
+    const auto lines = Lines(run.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "time,measurement,max,min,dpdt,status");
+    EXPECT_GE(lines.size(), 80u);
+    EXPECT_LE(lines.size(), 115u);
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        std::vector<std::string> fields;
+        std::istringstream in(line);
+        for (std::string field; std::getline(in, field, ',');) {
+            fields.push_back(field);
+        }
+        if (!line.empty() && line.back() == ',') {
+            fields.push_back("");
+        }
+        ASSERT_EQ(fields.size(), 6u) << line;
+        // 2026-12-07T18:20:01.123+01:00
+        ASSERT_EQ(fields[0].size(), 29u) << line;
+        EXPECT_EQ(fields[0][10], 'T') << line;
+        EXPECT_EQ(fields[0][19], '.') << line;
+        EXPECT_EQ(fields[0][26], ':') << line;
+        const int measurement = std::stoi(fields[1]);
+        EXPECT_GE(measurement, 20) << line;  // kvxsim's sine runs from 20 to 80 %
+        EXPECT_LE(measurement, 80) << line;
+    }
+    EXPECT_TRUE(sim.Heard().empty()) << "the monitor sends nothing";
+}
+
+std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string& line : Lines(text)) {
+        std::vector<std::string> fields;
+        size_t from = 0;
+        for (size_t comma; (comma = line.find(',', from)) != std::string::npos; from = comma + 1) {
+            fields.push_back(line.substr(from, comma - from));
+        }
+        fields.push_back(line.substr(from));
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+TEST(Kvxctl, MonitorReportsLinkLossOnceResumesAndStopsCleanlyOnCtrlC) {
+    Sim first;
+    ASSERT_TRUE(first.Start());
+    TempFolder work;
+    Ctl monitor({"--port", first.link, "monitor", "--csv"}, work);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    first.Stop();  // the device goes away for two seconds, then is back under the same name
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    Sim back;
+    back.link = first.link;
+    ASSERT_TRUE(back.Start());
+    // The link looks for the device once a second.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+    kill(monitor.pid, SIGINT);
+    const CtlRun run = monitor.Finish();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_LT(run.elapsedMs, 6000);
+
+    const auto rows = CsvRows(run.out);
+    size_t lost = 0;
+    size_t firstLost = 0;
+    size_t after = 0;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 6u) << i;
+        if (rows[i][5] == "link lost") {
+            EXPECT_EQ(rows[i][1], "") << "no values in the row of the event";
+            firstLost = lost++ == 0 ? i : firstLost;
+        } else if (lost > 0 && !rows[i][1].empty()) {
+            ++after;
+        }
+    }
+    EXPECT_EQ(lost, 1u) << run.out;
+    EXPECT_GT(firstLost, 20u) << "values before the loss";
+    EXPECT_GT(after, 10u) << "values once the device is back";
+}
+
+TEST(Kvxctl, PortFromTheSettingsFileOrNamedInEveryError) {
+    Sim sim;
+    ASSERT_TRUE(sim.Start({"--identity", "BY SETTINGS"}));
+    TempFolder work;
+    SettingsRecord stored;
+    stored.comPort = 13;  // COM3, marked as not opened last time: still the chosen port
+    uint8_t image[kSettingsFileSize];
+    SettingsToBytes(stored, image);
+    WriteBytes(work / "KVXMon.cnf", {image, image + kSettingsFileSize});
+    setenv("KVXMON_COM3", sim.link.c_str(), 1);
+    const CtlRun run = RunCtl({"identity"}, work);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "BY SETTINGS\n");
+    unsetenv("KVXMON_COM3");
+
+    const CtlRun missing = RunCtl({"--port", "/nonexistent/ttyX", "identity"}, work);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "kvxctl: /nonexistent/ttyX: no such device\n");
+    const CtlRun notTty = RunCtl({"--port", "/dev/null", "read"}, work);
+    EXPECT_EQ(notTty.exitCode, 1);
+    EXPECT_EQ(notTty.err, "kvxctl: /dev/null: not a serial port\n");
+    setenv("KVXMON_COM7", "/nonexistent/ttyY", 1);
+    const CtlRun mapped = RunCtl({"--port", "7", "key"}, work);
+    EXPECT_EQ(mapped.err, "kvxctl: COM7 (/nonexistent/ttyY): no such device\n");
+    unsetenv("KVXMON_COM7");
+}
+
+TEST(Kvxctl, HelpForEveryCommandVersionAndUsageErrors) {
+    TempFolder work;
+    for (const char* command : {"identity", "read", "write", "set", "monitor", "reset", "key"}) {
+        const CtlRun run = RunCtl({command, "--help"}, work);
+        EXPECT_EQ(run.exitCode, 0) << command;
+        EXPECT_EQ(run.out.rfind(std::string("Usage: kvxctl [--port P] ") + command, 0), 0u)
+            << run.out;
+    }
+    const CtlRun version = RunCtl({"--version"}, work);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("kvxctl ", 0), 0u);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {}, {"frobnicate"}, {"reset", "avg"}, {"monitor", "--duration", "x"}, {"write"}}) {
+        EXPECT_EQ(RunCtl(args, work).exitCode, 1) << (args.empty() ? "" : args[0]);
+    }
+    EXPECT_FALSE(std::filesystem::exists(work / "KVXMon.cnf")) << "kvxctl never creates it";
+}
+
+TEST(Kvxctl, ResetAndKeySendTheirCommandsOnly) {
+    Sim sim;
+    ASSERT_TRUE(sim.Start());
+    TempFolder work;
+    std::vector<uint16_t> expected;
+    for (const auto& [args, word] : std::vector<std::pair<std::vector<std::string>, uint16_t>>{
+             {{"reset", "max"}, CMD_RESET_MAX_PEAK},
+             {{"reset", "min"}, CMD_RESET_MIN_PEAK},
+             {{"reset", "dpdt"}, CMD_RESET_DPDT_PEAK},
+             {{"key"}, CMD_SPACE}}) {
+        std::vector<std::string> all = {"--port", sim.link};
+        all.insert(all.end(), args.begin(), args.end());
+        EXPECT_EQ(RunCtl(all, work).exitCode, 0) << args[0];
+        expected.push_back(word);
+    }
+    EXPECT_EQ(Words(sim.Heard(expected.size() * 6)), expected);
+}
+
+// KVXMon's Load Parameters path (file read, copy to the edit copy, all words queued, link ticks
+// and the confirmation) and kvxctl write put the same bytes on the wire.
+TEST(Kvxctl, WriteSendsTheSameBytesAsTheWindowsLoad) {
+    TempFolder work;
+    WriteBytes(work / "same.kvx", ValidRecord());
+
+    Sim window;
+    ASSERT_TRUE(window.Start());
+    platform::CloseEvent(replyEvent.exchange(platform::CreateEvent(true, false)));
+    platform::SetMessageBoxHook(
+        [](const char*, const char*, platform::MessageIcon, platform::MessageButtons) {
+            ADD_FAILURE() << "a message box";
+            return platform::MessageResult::Ok;
+        });
+    ResetProtocolState();
+    ResetCommandQueue();
+    setenv("KVXMON_COM1", window.link.c_str(), 1);
+    ASSERT_EQ(OpenLink(1, 9600), 1);
+    ASSERT_EQ(ReadParameterFile((work / "same.kvx").c_str()), 0);
+    CopyDeviceToEdit();
+    QueueAllParameters();
+    windowFlags.confirmPending.store(1);
+    while (!CommandQueueEmpty() || windowFlags.confirmPending.load() != 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(47));
+        LinkTick();
+    }
+    CloseLink();
+    platform::SetMessageBoxHook(nullptr);
+    platform::CloseEvent(replyEvent.exchange(nullptr));
+    const auto windowBytes = window.Heard(23 * 6);
+
+    Sim cli;
+    ASSERT_TRUE(cli.Start());
+    const CtlRun run = RunCtl({"--port", cli.link, "write", "same.kvx"}, work);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const auto cliBytes = cli.Heard(23 * 6);
+    EXPECT_EQ(windowBytes.size(), 23u * 6);
+    EXPECT_EQ(cliBytes, windowBytes);
+}
+
+TEST(ParameterCheck, EveryWordUpToTheEndOfItsBand) {
+    for (int word = 0; word < kParameterCount; ++word) {
+        std::vector<uint8_t> record(kParameterFileSize, 0);
+        const int last = kParameterTable[word].bandSpan - 1;
+        record[2 * word] = static_cast<uint8_t>(last & 0xFF);
+        record[2 * word + 1] = static_cast<uint8_t>(last >> 8);
+        EXPECT_EQ(CheckParameterRecord(record.data()), 0) << kParameterTable[word].name;
+        record[2 * word] = static_cast<uint8_t>((last + 1) & 0xFF);
+        record[2 * word + 1] = static_cast<uint8_t>((last + 1) >> 8);
+        EXPECT_EQ(FirstOutOfBandWord(record.data()), word);
+        EXPECT_EQ(CheckParameterRecord(record.data()), kResultNotParameterFile);
+    }
+}
+
+}  // namespace
