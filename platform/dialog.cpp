@@ -182,6 +182,8 @@ std::vector<QWidget*> BuildControls(DialogObject* dialog, QWidget* parent,
             }
         }
         widget->setGeometry(rect);
+        // A page filled while the sheet is already on screen shows its new controls as well.
+        widget->show();
         if (c.id != 0 && dialog->controls.count(c.id) == 0) {
             dialog->controls[c.id] = widget;
         }
