@@ -5,10 +5,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -105,6 +105,26 @@ QRect UnitsToPixels(int x, int y, int width, int height) {
                  height * kDialogUnitPixels);
 }
 
+// Where a static text's layout rectangle is kept, for fitting it again when its text changes.
+constexpr char kLayoutRect[] = "kvxLayoutRect";
+
+// A text wider than its rectangle (a longer language, a wider face) grows away from the control
+// it names rather than being cut: a right-aligned label to the left, any other to the right.
+void FitLabel(QWidget* widget) {
+    auto* label = qobject_cast<QLabel*>(widget);
+    if (label == nullptr || !label->property(kLayoutRect).isValid()) {
+        return;
+    }
+    QRect rect = label->property(kLayoutRect).toRect();
+    const int missing = label->sizeHint().width() - rect.width();
+    if (missing > 0 && (label->alignment() & Qt::AlignRight)) {
+        rect.setLeft(std::max(0, rect.left() - missing));
+    } else if (missing > 0) {
+        rect.setWidth(rect.width() + missing);
+    }
+    label->setGeometry(rect);
+}
+
 // The closed height of a list: its layout height counts the dropped-down part as well.
 constexpr int kListClosedHeight = 12;
 
@@ -124,7 +144,9 @@ std::vector<QWidget*> BuildControls(DialogObject* dialog, QWidget* parent,
                 auto* label = new QLabel(text, parent);
                 label->setTextFormat(Qt::PlainText);
                 label->setAlignment(
-                    (c.kind == ControlKind::Label ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+                    (c.kind == ControlKind::Label ? Qt::AlignRight : Qt::AlignLeft) |
+                    Qt::AlignVCenter);
+                label->setProperty(kLayoutRect, rect);
                 widget = label;
                 break;
             }
@@ -182,6 +204,7 @@ std::vector<QWidget*> BuildControls(DialogObject* dialog, QWidget* parent,
             }
         }
         widget->setGeometry(rect);
+        FitLabel(widget);
         // A page filled while the sheet is already on screen shows its new controls as well.
         widget->show();
         if (c.id != 0 && dialog->controls.count(c.id) == 0) {
@@ -375,19 +398,17 @@ int ShowPropertySheet(WindowHandle owner, const PropertySheetSpec& spec) {
         sheet.pageSpecs.push_back(&spec.pages[i]);
         sheet.pages.emplace_back();
     }
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch();
-    auto* ok = new QPushButton(QDialog::tr("OK"), &window);
-    auto* cancel = new QPushButton(QDialog::tr("Cancel"), &window);
+    // The system's own OK and Cancel, in the order and the language the desktop gives them.
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &window);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
     ok->setDefault(true);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     sheet.controls[kIdOk] = ok;
     sheet.controls[kIdCancel] = cancel;
-    QObject::connect(ok, &QPushButton::clicked, &window, &QDialog::accept);
-    QObject::connect(cancel, &QPushButton::clicked, &window, &QDialog::reject);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &window, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
 
     LiveScope live(&sheet);
     sheet.tabs->setCurrentIndex(spec.startPage);
@@ -429,6 +450,7 @@ void SetDlgItemText(DialogHandle dialog, int controlId, const char* text) {
         edit->setText(value);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(value);
+        FitLabel(label);
     } else if (auto* frame = qobject_cast<QGroupBox*>(widget)) {
         frame->setTitle(value);
     } else if (auto* button = qobject_cast<QPushButton*>(widget)) {

@@ -180,6 +180,22 @@ const SheetCase kSheetCases[] = {
      },
      1,
      {3399}},
+    {"the plus-minus item is byte 0xB1 inside and the sign on screen; a text that is no number "
+     "reads as 0",
+     {{dudt, 5}},
+     [](const Sheet& s) {
+         s.Tab(2);
+         s.Choose(1010, 2);
+         EXPECT_EQ(s.Text(1010),
+                   "\xB1"
+                   "dP/dt");
+         EXPECT_EQ(static_cast<QComboBox*>(s.Item(1010))->currentText(),
+                   QString::fromUtf8("±dP/dt"));
+         s.Type(1048, "7x");
+         s.Return();
+     },
+     1,
+     {3022, 3400}},
     {"setpoints 4, 100 and empty rejected on every page",
      {},
      [](const Sheet& s) {
