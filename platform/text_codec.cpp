@@ -14,3 +14,28 @@ QString FromWindows1252(std::string_view text) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+std::string ToWindows1252(const QString& text) {
+    std::string result;
+    result.reserve(static_cast<size_t>(text.size()));
+    for (QChar c : text) {
+        const char16_t code = c.unicode();
+        char byte = '?';
+        if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) {
+            byte = static_cast<char>(code);
+        } else {
+            for (int i = 0; i < 32; ++i) {
+                if (kHighControls[i] == code) {
+                    byte = static_cast<char>(0x80 + i);
+                    break;
+                }
+            }
+        }
+        result.push_back(byte);
+    }
+    return result;
+}
+
+}  // namespace platform

@@ -1,0 +1,500 @@
+// The parameter sheet driven as a user would, through the window system: typing into fields,
+// moving the focus, choosing list items by keyboard, changing tabs, Return, Escape and the close
+// box. What counts is what leaves on the wire: the words the link sends after OK, and, with kvxsim
+// on a pseudo-terminal, what the confirmation then finds. Also the About box.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/serial_link.h"
+#include "link/transfer.h"
+#include "params/about_dialog.h"
+#include "params/property_sheet.h"
+#include "platform/dialog_widgets.h"
+#include "platform/property_sheet.h"
+#include "platform/text_codec.h"
+#include "records/language.h"
+#include "unit/test_support.h"
+
+extern char** environ;
+
+namespace {
+
+using platform::DialogHandle;
+
+// The user's hands on the open sheet.
+struct Sheet {
+    DialogHandle sheet;
+
+    DialogHandle Page() const { return platform::CurrentSheetPage(sheet); }
+    QWidget* Item(int id) const { return platform::DialogItemWidget(Page(), id); }
+    bool Enabled(int id) const { return platform::IsDlgItemEnabled(Page(), id); }
+    std::string Text(int id) const {
+        char text[64];
+        platform::GetDlgItemText(Page(), id, text, sizeof text);
+        return text;
+    }
+    // A click on the tab.
+    void Tab(int index) const {
+        QTabBar* bar = platform::SheetTabs(sheet)->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(index).center());
+    }
+    // Into a field: focus it, replace its text (Backspace empties it).
+    void Type(int id, const char* text) const {
+        QWidget* field = Item(id);
+        field->setFocus(Qt::MouseFocusReason);
+        static_cast<QLineEdit*>(field)->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, text);
+    }
+    // A list item chosen with the arrow keys from the present one.
+    void Choose(int id, int index) const {
+        auto* list = static_cast<QComboBox*>(Item(id));
+        list->setFocus(Qt::MouseFocusReason);
+        for (int i = list->currentIndex(); i < index; ++i) {
+            QTest::keyClick(list, Qt::Key_Down);
+        }
+        for (int i = list->currentIndex(); i > index; --i) {
+            QTest::keyClick(list, Qt::Key_Up);
+        }
+    }
+    void Key(Qt::Key key) const { QTest::keyClick(QApplication::focusWidget(), key); }
+    void Next() const { Key(Qt::Key_Tab); }
+    void Return() const { Key(Qt::Key_Return); }
+    void Escape() const { Key(Qt::Key_Escape); }
+    void ClickOk() const {
+        QTest::mouseClick(platform::DialogItemWidget(sheet, platform::kIdOk), Qt::LeftButton);
+    }
+    void CloseBox() const { platform::DialogWidget(sheet)->close(); }
+};
+
+std::function<void(const Sheet&)> script;
+
+void RunScript(DialogHandle dialog) {
+    script(Sheet{dialog});
+}
+
+// A plausible device: limit 1 a maximum at 90 %, limit 2 a minimum at 10 %, hundredths.
+constexpr uint16_t kDevice[kParameterCount] = {2,  90, 100, 1,   5, 1, 10, 100, 1,   5, 1,
+                                               50, 0,  0,   100, 0, 1, 0,  1,   100, 0, 0};
+
+// What the link sends for the queued words, one per tick.
+std::vector<uint16_t> DrainQueue() {
+    std::vector<uint16_t> words;
+    while (!CommandQueueEmpty()) {
+        LinkTick();
+        for (uint16_t word : SentWords()) {
+            words.push_back(word);
+        }
+    }
+    return words;
+}
+
+class SheetTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetLinkState();
+        for (int i = 0; i < kParameterCount; ++i) {
+            parameterSet.deviceWords[i] = kDevice[i];
+        }
+        StartRecordingBoxes();
+        platform::SetDialogShownHook(RunScript);
+    }
+    void TearDown() override {
+        platform::SetDialogShownHook(nullptr);
+        platform::SetMessageBoxHook(nullptr);
+        script = nullptr;
+    }
+};
+
+struct SheetCase {
+    const char* name;
+    std::vector<std::pair<int, uint16_t>> device;  // changes to the plausible device
+    std::function<void(const Sheet&)> script;
+    int result;
+    std::vector<uint16_t> sent;
+};
+
+const SheetCase kSheetCases[] = {
+    {"limit 1 off disables its fields; off again disables auto reset too",
+     {{limit1Mode, 0}},
+     [](const Sheet& s) {
+         EXPECT_FALSE(s.Enabled(1011) || s.Enabled(1013) || s.Enabled(1012));
+         EXPECT_TRUE(s.Enabled(1014));
+         s.Choose(1010, 1);
+         EXPECT_TRUE(s.Enabled(1011) && s.Enabled(1013) && s.Enabled(1014) && s.Enabled(1012));
+         s.Choose(1014, 0);
+         EXPECT_FALSE(s.Enabled(1012));
+         s.Choose(1010, 0);
+         EXPECT_FALSE(s.Enabled(1011) || s.Enabled(1013) || s.Enabled(1014) || s.Enabled(1012));
+         s.Return();
+     },
+     1,
+     {3070}},
+    {"setpoint 5 accepted, limit 1",
+     {},
+     [](const Sheet& s) {
+         s.Type(1011, "5");
+         s.Next();
+         EXPECT_EQ(parameterSet.editWords[limit1Setpoint], 5);
+         s.Return();
+     },
+     1,
+     {3105}},
+    {"setpoint 99 accepted, limit 2",
+     {},
+     [](const Sheet& s) {
+         s.Tab(1);
+         s.Type(1011, "99");
+         s.Next();
+         EXPECT_EQ(parameterSet.editWords[limit2Setpoint], 99);
+         s.Return();
+     },
+     1,
+     {3299}},
+    {"dP/dt setpoint 5 and 99 accepted at both checks; Off applies as 0",
+     {},
+     [](const Sheet& s) {
+         s.Tab(2);
+         EXPECT_EQ(s.Text(1048), "Off");
+         s.Type(1011, "5");
+         s.Next();
+         EXPECT_EQ(parameterSet.editWords[dpdtSetpoint], 5);
+         s.Type(1011, "99");
+         s.Return();
+     },
+     1,
+     {3399}},
+    {"the plus-minus item is byte 0xB1 inside and the sign on screen; a text that is no number "
+     "reads as 0",
+     {{dudt, 5}},
+     [](const Sheet& s) {
+         s.Tab(2);
+         s.Choose(1010, 2);
+         EXPECT_EQ(s.Text(1010),
+                   "\xB1"
+                   "dP/dt");
+         EXPECT_EQ(static_cast<QComboBox*>(s.Item(1010))->currentText(),
+                   QString::fromUtf8("±dP/dt"));
+         s.Type(1048, "7x");
+         s.Return();
+     },
+     1,
+     {3022, 3400}},
+    {"setpoints 4, 100 and empty rejected on every page",
+     {},
+     [](const Sheet& s) {
+         for (int page : {0, 1, 2}) {
+             s.Tab(page);
+             for (const char* text : {"4", "100", ""}) {
+                 s.Type(1011, text);
+                 s.Next();
+             }
+         }
+         EXPECT_EQ(parameterSet.editWords[limit1Setpoint], 90);
+         EXPECT_EQ(parameterSet.editWords[limit2Setpoint], 10);
+         EXPECT_EQ(parameterSet.editWords[dpdtSetpoint], 50);
+         s.Return();
+     },
+     1,
+     {}},
+    {"P1Max needs P1Min + 10: 12 over 5 rejected",
+     {{p1Min, 5}},
+     [](const Sheet& s) {
+         s.Tab(3);
+         s.Type(1030, "12");
+         s.Next();
+         EXPECT_EQ(parameterSet.editWords[p1Max], 100);
+         s.Return();
+     },
+     1,
+     {}},
+    {"P1Min 0, then P1Max 10 accepted",
+     {{p1Max, 20}, {p1Min, 5}},
+     [](const Sheet& s) {
+         s.Tab(3);
+         s.Type(1031, "0");
+         s.Type(1030, "10");
+         s.Next();
+         EXPECT_EQ(parameterSet.editWords[p1Max], 10);
+         s.Return();
+     },
+     1,
+     {3810, 3700}},
+    {"P1Max 101 and P1Min 91 rejected",
+     {},
+     [](const Sheet& s) {
+         s.Tab(3);
+         s.Type(1030, "101");
+         s.Type(1031, "91");
+         s.Return();
+     },
+     1,
+     {}},
+    {"P1Max below 10 lets no P1Min through",
+     {{p1Max, 5}, {p1Min, 50}},
+     [](const Sheet& s) {
+         s.Tab(3);
+         s.Type(1031, "0");
+         s.Next();
+         EXPECT_EQ(parameterSet.editWords[p1Min], 50);
+         s.Return();
+     },
+     1,
+     {}},
+    {"timer range alone: range and both times in the new unit, and Ts",
+     {},
+     [](const Sheet& s) {
+         s.Tab(3);
+         s.Choose(1026, 1);
+         EXPECT_EQ(s.Text(1034), "1.0");
+         s.ClickOk();
+     },
+     1,
+     {20010, 3031, 20010, 30010, 10010}},
+    {"range there and back: a page shown before restores its time from its text",
+     {{limit1Tr, 1234}, {limit2Tr, 1234}, {ts, 1234}},
+     [](const Sheet& s) {
+         s.Tab(3);
+         s.Choose(1026, 1);
+         s.Choose(1026, 0);
+         EXPECT_EQ(s.Text(1034), "12.30");
+         s.Return();
+         EXPECT_EQ(parameterSet.editWords[limit2Tr], 1230);  // the never shown page
+     },
+     1,
+     {11230}},
+    {"only limit 1 shown: its word alone; the other pages never exist",
+     {},
+     [](const Sheet& s) {
+         s.Type(1011, "42");
+         for (int page : {1, 2, 3}) {
+             EXPECT_EQ(platform::SheetPage(s.sheet, page), nullptr);
+         }
+         s.Return();
+     },
+     1,
+     {3142}},
+    {"Escape after edits on two pages queues nothing",
+     {},
+     [](const Sheet& s) {
+         s.Type(1011, "42");
+         s.Tab(3);
+         s.Choose(1029, 3);
+         s.Escape();
+         EXPECT_EQ(parameterSet.editWords[limit1Setpoint], 42);
+     },
+     0,
+     {}},
+    {"the close box cancels",
+     {},
+     [](const Sheet& s) {
+         s.Choose(1010, 1);
+         s.CloseBox();
+     },
+     0,
+     {}},
+};
+
+TEST_F(SheetTest, UserEditsLeaveExactlyTheWordsTheyChanged) {
+    for (const SheetCase& c : kSheetCases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        for (const auto& [word, value] : c.device) {
+            parameterSet.deviceWords[word] = value;
+        }
+        script = c.script;
+        EXPECT_EQ(ShowParameterSheet(nullptr), c.result);
+        EXPECT_EQ(DrainQueue(), c.sent);
+        EXPECT_TRUE(recordedBoxes.empty());
+    }
+}
+
+TEST_F(SheetTest, TabFollowsTheLayoutOrderThroughOkAndCancel) {
+    std::vector<int> order;
+    script = [&order](const Sheet& s) {
+        s.Tab(3);
+        s.Item(1026)->setFocus(Qt::TabFocusReason);
+        for (int step = 0; step < 11; ++step) {
+            QWidget* focus = QApplication::focusWidget();
+            int id = -1;
+            for (int candidate : {1026, 1034, 1027, 1028, 1030, 1031, 1033, 1035, 1029}) {
+                id = s.Item(candidate) == focus ? candidate : id;
+            }
+            for (int button : {platform::kIdOk, platform::kIdCancel}) {
+                id = platform::DialogItemWidget(s.sheet, button) == focus ? button : id;
+            }
+            order.push_back(id);
+            s.Next();
+        }
+        s.Escape();
+    };
+    EXPECT_EQ(ShowParameterSheet(nullptr), 0);
+    EXPECT_EQ(order, (std::vector<int>{1026, 1034, 1027, 1028, 1030, 1031, 1033, 1035, 1029,
+                                       platform::kIdOk, platform::kIdCancel}));
+}
+
+TEST_F(SheetTest, OneChangedWordIsSentAndTheConfirmationThenPolls) {
+    platform::EventHandle event = platform::CreateEvent(true, false);
+    replyEvent.store(event);
+    script = [](const Sheet& s) {
+        s.Tab(2);
+        s.Type(1048, "7");
+        s.Return();
+    };
+    ASSERT_EQ(ShowParameterSheet(nullptr), 1);
+    windowFlags.confirmPending = 1;  // as the Parameters command does after OK
+    EXPECT_EQ(DrainQueue(), std::vector<uint16_t>{3407});
+    // The device reports the word it took, then word 0.
+    std::thread device = AnswerPoll({3407, 3000 + kDevice[0]});
+    LinkTick();
+    device.join();
+    EXPECT_EQ(windowFlags.confirmPending, 0);
+    EXPECT_TRUE(recordedBoxes.empty());
+    replyEvent.store(nullptr);
+    platform::CloseEvent(event);
+}
+
+TEST_F(SheetTest, AboutBoxShowsTitleNameVersionAndLogoAndClosesByKey) {
+    for (auto [languageBase, key] : {std::pair{0, Qt::Key_Return}, {100, Qt::Key_Escape}}) {
+        settings.languageBase = static_cast<uint16_t>(languageBase);
+        static Qt::Key closeKey;
+        closeKey = key;
+        static std::vector<std::string> seen;
+        seen.clear();
+        script = [](const Sheet& s) {
+            QDialog* box = platform::DialogWidget(s.sheet);
+            seen.push_back(box->windowTitle().toStdString());
+            for (QLabel* label : box->findChildren<QLabel*>()) {
+                if (!label->text().isEmpty()) {
+                    seen.push_back(label->text().toStdString());
+                } else {
+                    const QImage picture = box->grab().toImage();
+                    const QPoint at = label->geometry().topLeft();
+                    EXPECT_EQ(label->pixmap().size(), QSize(64, 51));
+                    EXPECT_EQ(picture.pixelColor(at + QPoint(0, 0)), QColor(Qt::black));
+                    EXPECT_EQ(picture.pixelColor(at + QPoint(9, 14)), QColor(Qt::red));
+                    EXPECT_EQ(picture.pixelColor(at + QPoint(2, 2)), QColor(210, 210, 210));
+                }
+            }
+            s.Key(closeKey);
+        };
+        ShowAboutDialog(nullptr);
+        const std::string title =
+            platform::FromWindows1252(kLanguageTable[languageBase]).toStdString();
+        EXPECT_EQ(seen, (std::vector<std::string>{title, "KVXMon", "Version: 2.2"}));
+        EXPECT_EQ(languageBase == 0, title == "About");
+    }
+    settings.languageBase = 0;
+}
+
+// kvxsim on a pseudo-terminal as COM1, reached through the symlink it keeps.
+struct Simulator {
+    pid_t pid = -1;
+    std::string folder;
+    std::string link;
+
+    bool Start(std::vector<std::string> args) {
+        char name[] = "/tmp/kvxsheetXXXXXX";
+        folder = mkdtemp(name);
+        link = folder + "/korvex";
+        args.insert(args.begin(), {KVXSIM_BUILT, "--link", link});
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+            return false;
+        }
+        for (int ms = 0; ms < 5000 && !std::filesystem::is_symlink(link); ms += 5) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return std::filesystem::is_symlink(link);
+    }
+    ~Simulator() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+        std::filesystem::remove_all(folder);
+    }
+};
+
+TEST_F(SheetTest, WithKvxsimTwoChangedWordsAreSentAndConfirmed) {
+    char mismatch[80], timeout[80];
+    BuildSlotMessage(mismatch, 81, 0);
+    BuildSlotMessage(timeout, 82, 0);
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> boxes;
+        int minimumMs;  // the confirmation's wait
+    } cases[] = {
+        {{}, {}, 0},
+        {{"--wrong-word", "1"}, {mismatch}, 0},
+        {{"--ignore-polls"}, {timeout}, 1900},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        for (int i = 0; i < kParameterCount; ++i) {
+            parameterSet.deviceWords[i] = 0;
+        }
+        Simulator sim;
+        ASSERT_TRUE(sim.Start(c.args));
+        setenv("KVXMON_COM1", sim.link.c_str(), 1);
+        platform::EventHandle event = platform::CreateEvent(true, false);
+        replyEvent.store(event);
+        ASSERT_EQ(OpenLink(1, 9600), 1);
+        // As the Parameters command: poll first (a silent device leaves the copy as it was).
+        EXPECT_EQ(PollAndWait(2000), c.args.empty() || c.args[0] != "--ignore-polls");
+        script = [](const Sheet& s) {
+            s.Choose(1010, 1);
+            s.Type(1011, "42");
+            s.Return();
+        };
+        ASSERT_EQ(ShowParameterSheet(nullptr), 1);
+        windowFlags.confirmPending = 1;
+        LinkTick();
+        EXPECT_FALSE(CommandQueueEmpty());
+        LinkTick();
+        EXPECT_TRUE(CommandQueueEmpty()) << "more than the two changed words were queued";
+        const auto start = std::chrono::steady_clock::now();
+        LinkTick();  // the confirmation: poll, wait, compare
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+        for (int tick = 0; tick < 5; ++tick) {
+            LinkTick();  // no second confirmation, no second message
+        }
+        std::vector<std::string> shown;
+        for (const auto& box : recordedBoxes) {
+            shown.push_back(box.text);
+        }
+        EXPECT_EQ(shown, c.boxes) << c.args.size();
+        EXPECT_GE(ms, c.minimumMs);
+        if (c.args.empty()) {
+            EXPECT_EQ(parameterSet.deviceWords[limit1Mode], 1);
+            EXPECT_EQ(parameterSet.deviceWords[limit1Setpoint], 42);
+        }
+        CloseLink();
+        replyEvent.store(nullptr);
+        platform::CloseEvent(event);
+    }
+}
+
+}  // namespace
