@@ -13,10 +13,6 @@ QString FromWindows1252(std::string_view text) {
     return result;
 }
 
-}  // namespace platform
-
-namespace platform {
-
 std::string ToWindows1252(const QString& text) {
     std::string result;
     result.reserve(static_cast<size_t>(text.size()));
@@ -26,9 +22,9 @@ std::string ToWindows1252(const QString& text) {
         if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) {
             byte = static_cast<char>(code);
         } else {
-            for (int i = 0; i < 32; ++i) {
-                if (kHighControls[i] == code) {
-                    byte = static_cast<char>(0x80 + i);
+            for (int i = 0x80; i <= 0x9F; ++i) {
+                if (Windows1252CodePoint(static_cast<uint8_t>(i)) == code) {
+                    byte = static_cast<char>(i);
                     break;
                 }
             }
