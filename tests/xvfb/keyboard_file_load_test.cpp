@@ -22,7 +22,7 @@
 #include "link/protocol.h"
 #include "params/parameter_file.h"
 #include "params/parameter_set.h"
-#include "platform/serial_port.h"
+#include "window/fake_device.h"
 
 extern char** environ;
 
@@ -35,18 +35,8 @@ int ElapsedMs(Clock::time_point since) {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
-bool OnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
-    for (size_t at = 0; at <= folders.size();) {
-        size_t end = folders.find(':', at);
-        end = end == std::string::npos ? folders.size() : end;
-        if (access((folders.substr(at, end - at) + "/" + program).c_str(), X_OK) == 0) {
-            return true;
-        }
-        at = end + 1;
-    }
-    return false;
+bool OnPath(const char* program) {
+    return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 struct Child {
@@ -98,50 +88,6 @@ bool StartXvfb(Child& server, std::string& display) {
     return spawned && !number.empty();
 }
 
-// The device's end of the line: keeps the slave open so the line never hangs up.
-struct FakeDevice {
-    int master = -1;
-    int slave = -1;
-    std::string path;
-    std::vector<uint8_t> wire;
-
-    bool Open() {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-            return false;
-        }
-        path = ptsname(master);
-        slave = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        return slave >= 0 && platform::ConfigureRawLine(slave, 9600);
-    }
-    ~FakeDevice() {
-        close(master);
-        close(slave);
-    }
-    void Drain(int ms) {
-        for (const auto start = Clock::now(); ElapsedMs(start) < ms;) {
-            pollfd p{master, POLLIN, 0};
-            uint8_t buffer[256];
-            if (poll(&p, 1, 10) == 1) {
-                const ssize_t n = read(master, buffer, sizeof buffer);
-                wire.insert(wire.end(), buffer, buffer + (n > 0 ? n : 0));
-            }
-        }
-    }
-    // The long messages on the wire, in order (every message the program sends is long).
-    std::vector<uint16_t> Words() const {
-        std::vector<uint16_t> words;
-        for (size_t at = 0; at + kLongMessageSize <= wire.size(); at += kLongMessageSize) {
-            uint16_t word = 0;
-            for (int i = 0; i < 4; ++i) {
-                word = static_cast<uint16_t>(word << 4 | wire[at + i] >> 4);
-            }
-            words.push_back(word);
-        }
-        return words;
-    }
-};
-
 class KeyboardFileLoad : public ::testing::Test {
   protected:
     std::string display;
@@ -179,8 +125,7 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     }
     Child server;
     ASSERT_TRUE(StartXvfb(server, display)) << "Xvfb did not report a display";
-    FakeDevice device;
-    ASSERT_TRUE(device.Open());
+    FakeDevice device(false);  // silent: the confirming poll is the last thing awaited
 
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("kvx_xvfb_" + std::to_string(getpid()));
@@ -210,7 +155,7 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     Child program;
     {
         std::vector<std::string> env = {"DISPLAY=" + display,
-                                        "KVXMON_COM1=" + device.path,
+                                        "KVXMON_COM1=" + device.path(),
                                         "QT_QPA_PLATFORM=xcb",
                                         "HOME=" + dir.string(),
                                         "XDG_RUNTIME_DIR=" + (dir / "runtime").string(),
@@ -239,8 +184,8 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
 
     const std::string window = WaitForWindow("Korvex Configuration tool", 20000);
     ASSERT_FALSE(window.empty()) << "kvxmon showed no window";
-    device.Drain(1500);  // start-up polls, before the load
-    const size_t before = device.wire.size();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // start-up polls
+    const size_t before = device.Received().size();
 
     // No window manager gives the focus: the test does, as a click would.
     Run("windowfocus --sync " + window);
@@ -254,15 +199,8 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     Run("key Return");
 
     // 22 ticks of 47 ms, then the poll.
-    for (const auto start = Clock::now(); ElapsedMs(start) < 8000;) {
-        device.Drain(100);
-        std::vector<uint16_t> words = device.Words();
-        if (words.size() * kLongMessageSize >= before + expected.size() * kLongMessageSize) {
-            break;
-        }
-    }
-    std::vector<uint16_t> words = device.Words();
-    words.erase(words.begin(), words.begin() + static_cast<long>(before / kLongMessageSize));
+    std::vector<uint16_t> words = device.WaitForCount(before + expected.size(), 8000);
+    words.erase(words.begin(), words.begin() + static_cast<long>(before));
     // Identity polls may come before the load; everything after the first word is the load.
     while (!words.empty() && words.front() == CMD_POLL) {
         words.erase(words.begin());
