@@ -4,36 +4,23 @@
 #include <cstdio>
 #include <string>
 
-#include "records/language.h"
+#include "app/commands.h"
 #include "app/panel.h"
-#include "records/settings.h"
-#include "records/window_state.h"
 #include "link/protocol.h"
 #include "link/serial_link.h"
 #include "link/transfer.h"
 #include "output/trend_buffer.h"
 #include "output/trend_graph.h"
 #include "platform/device_context.h"
+#include "records/language.h"
+#include "records/settings.h"
+#include "records/window_state.h"
 #include "resources/icon.h"
 #include "resources/menus.h"
 
 namespace {
 
-constexpr int kBaud = 9600;
-constexpr int kNotOpenMarker = 10;
-
 std::string screenshotPath;
-
-int SelectedPort() {
-    int port = settings.comPort.load(std::memory_order_relaxed);
-    return port > kNotOpenMarker ? port - kNotOpenMarker : port;
-}
-
-void ShowSettingsSaveResult(platform::WindowHandle window, int32_t result) {
-    if (result != 0) {
-        ShowSlotMessage(window, 83, 33, result);
-    }
-}
 
 // The link invalidates the window after link loss; it knows nothing of windows itself.
 void InvalidateMainWindow(bool erase) {
@@ -41,25 +28,6 @@ void InvalidateMainWindow(bool erase) {
     if (window != nullptr) {
         platform::InvalidateRect(window, nullptr, erase);
     }
-}
-
-// Attaches the menu of the current language with the marks of the current settings.
-void AttachMenu(platform::WindowHandle window) {
-    const int base = settings.languageBase.load(std::memory_order_relaxed);
-    if (const platform::MenuResource* menu = FindMenuResource(kMenuBase + base)) {
-        platform::SetMenu(window, menu);
-    }
-    platform::CheckMenuItem(window, kCmdPortBase + SelectedPort(), true);
-    platform::CheckMenuItem(window, kCmdRollBase + settings.rollIndex.load(), true);
-    if (settings.stopAtAlarm.load() != 0) {
-        platform::CheckMenuItem(window, kCmdStopAtAlarm, true);
-    }
-    platform::CheckMenuItem(window, kCmdLanguageBase + base, true);
-}
-
-void SetTitleFromLanguage(platform::WindowHandle window) {
-    CopySlotText(titleBuffer, 34);
-    platform::SetWindowTitle(window, titleBuffer);
 }
 
 // The stored port is opened as it was chosen. A port stored with the not-open marker (its open
@@ -106,7 +74,7 @@ void OnCreate(platform::WindowHandle window) {
     ResetPanelState();
     ShowSettingsSaveResult(window, LoadSettings(settings));
     OpenStoredPort(window);
-    SetTitleFromLanguage(window);
+    ApplyLanguage(window);
     AttachMenu(window);
     platform::SetTimer(window, kGraphTimer, 20);
     platform::SetTimer(window, kLinkTimer, 47);
@@ -145,36 +113,6 @@ void OnDestroy(platform::WindowHandle window) {
     platform::PostQuitMessage(0);
 }
 
-void ChooseRoll(platform::WindowHandle window, int commandId) {
-    const int roll = commandId - kCmdRollBase;
-    const int current = settings.rollIndex.load(std::memory_order_relaxed);
-    if (roll == current) {
-        return;
-    }
-    platform::CheckMenuItem(window, kCmdRollBase + current, false);
-    platform::CheckMenuItem(window, commandId, true);
-    settings.rollIndex.store(static_cast<uint16_t>(roll), std::memory_order_relaxed);
-    ShowSettingsSaveResult(window, SaveSettings(settings));
-    ResyncTrend();
-    platform::InvalidateRect(window, nullptr, true);
-}
-
-void ToggleStopAtAlarm(platform::WindowHandle window) {
-    const uint16_t on = settings.stopAtAlarm.load(std::memory_order_relaxed) ^ 1;
-    settings.stopAtAlarm.store(on, std::memory_order_relaxed);
-    platform::CheckMenuItem(window, kCmdStopAtAlarm, on != 0);
-    ShowSettingsSaveResult(window, SaveSettings(settings));
-}
-
-void ChooseLanguage(platform::WindowHandle window, int commandId) {
-    settings.languageBase.store(static_cast<uint16_t>(commandId - kCmdLanguageBase),
-                                std::memory_order_relaxed);
-    AttachMenu(window);
-    SetTitleFromLanguage(window);
-    ShowSettingsSaveResult(window, SaveSettings(settings));
-    platform::InvalidateRect(window, nullptr, true);
-}
-
 bool OnCommand(platform::WindowHandle window, int id) {
     switch (id) {
         case kResetMaxButton:
@@ -182,25 +120,8 @@ bool OnCommand(platform::WindowHandle window, int id) {
         case kResetDpdtButton:
             PanelResetButton(window, id);
             return true;
-        case kCmdExit:
-            // Every settings change was saved when it was made, so leaving needs no save.
-            platform::DestroyWindow(window);
-            return true;
-        case kCmdRollBase:
-        case kCmdRollBase + 1:
-        case kCmdRollBase + 2:
-            ChooseRoll(window, id);
-            return true;
-        case kCmdStopAtAlarm:
-            ToggleStopAtAlarm(window);
-            return true;
-        case kCmdLanguageBase:
-        case kCmdLanguageBase + 100:
-        case kCmdLanguageBase + 200:
-            ChooseLanguage(window, id);
-            return true;
         default:
-            return false;
+            return RunMenuCommand(window, id);
     }
 }
 

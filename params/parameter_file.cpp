@@ -1,10 +1,11 @@
 #include "params/parameter_file.h"
 
-#include "records/language.h"
-#include "records/window_state.h"
 #include "link/protocol.h"
 #include "params/parameter_set.h"
 #include "platform/file.h"
+#include "platform/file_dialog.h"
+#include "records/language.h"
+#include "records/window_state.h"
 
 namespace {
 
@@ -14,9 +15,14 @@ static_assert(kIdentityOffset + kIdentitySize == kParameterFileSize);
 constexpr int kSlotNotRead = 87;
 constexpr int kSlotNotSaved = 88;
 constexpr int kCaptionProgramTitle = 34;
+constexpr int kPathSize = 4096;
 
-// The identity text is held zero-terminated; a file whose text area has no terminator was not
-// written by this program and would make the panel read past the text.
+// One filter, lower-case names listed too; a name typed without an extension gets ".KVX". No
+// name, folder or title is remembered from one use to the next.
+platform::FileDialogSpec ParameterFileDialog(bool save) {
+    return platform::FileDialogSpec{"Korvex File (*.KVX)", "*.KVX", "KVX", save, !save};
+}
+
 bool IdentityTerminated(const uint8_t* identity) {
     for (int i = 0; i < kIdentitySize; ++i) {
         if (identity[i] == 0) {
@@ -24,6 +30,23 @@ bool IdentityTerminated(const uint8_t* identity) {
         }
     }
     return false;
+}
+
+uint16_t RecordWord(const uint8_t* record, int index) {
+    return static_cast<uint16_t>(record[2 * index] | (record[2 * index + 1] << 8));
+}
+
+// A word travels as its transfer code plus its value, so a value at or beyond its band's span
+// would reach the device as another word and change a setting nobody chose. The device copy only
+// ever holds values the parser took from their own band (or a file that passed this test), so
+// every file this program saves passes.
+bool WordsInTheirBands(const uint8_t* record) {
+    for (int i = 0; i < kParameterCount; ++i) {
+        if (RecordWord(record, i) >= kParameterTable[i].bandSpan) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -46,15 +69,17 @@ void BuildParameterRecord(uint8_t out[kParameterFileSize]) {
     }
 }
 
+// The identity bytes are taken as they are, except that the last one is always a terminator: the
+// panel and the next save read the text as ending within its 44 bytes.
 void ApplyParameterRecord(const uint8_t in[kParameterFileSize]) {
     for (int i = 0; i < kParameterCount; ++i) {
-        const auto word = static_cast<uint16_t>(in[2 * i] | (in[2 * i + 1] << 8));
-        parameterSet.deviceWords[i].store(word, std::memory_order_relaxed);
+        parameterSet.deviceWords[i].store(RecordWord(in, i), std::memory_order_relaxed);
     }
-    for (int i = 0; i < kIdentitySize; ++i) {
+    for (int i = 0; i < kIdentitySize - 1; ++i) {
         liveValues.identity[i].store(static_cast<char>(in[kIdentityOffset + i]),
                                      std::memory_order_relaxed);
     }
+    liveValues.identity[kIdentitySize - 1].store(0, std::memory_order_relaxed);
 }
 
 int32_t WriteParameterFile(const char* path) {
@@ -87,9 +112,32 @@ int32_t ReadParameterFile(const char* path) {
         ShowSlotMessage(mainWindow.load(), kSlotNotRead, kCaptionProgramTitle, 0);
         return kResultNothingMore;
     }
-    if (!IdentityTerminated(record + kIdentityOffset)) {
+    if (!WordsInTheirBands(record)) {
         return kResultNotParameterFile;
     }
     ApplyParameterRecord(record);
     return 0;
+}
+
+int32_t SaveParameterFile(platform::WindowHandle owner) {
+    char path[kPathSize];
+    const uint32_t result = platform::ShowFileDialog(owner, platform::FileDialogKind::Save,
+                                                     ParameterFileDialog(true), path, kPathSize);
+    if (result != 0 || path[0] == 0) {
+        return static_cast<int32_t>(result);
+    }
+    return WriteParameterFile(path);
+}
+
+int32_t LoadParameterFile(platform::WindowHandle owner) {
+    char path[kPathSize];
+    const uint32_t result = platform::ShowFileDialog(owner, platform::FileDialogKind::Open,
+                                                     ParameterFileDialog(false), path, kPathSize);
+    if (result != 0) {
+        return static_cast<int32_t>(result);
+    }
+    if (path[0] == 0) {
+        return kResultNothingMore;
+    }
+    return ReadParameterFile(path);
 }

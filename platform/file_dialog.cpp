@@ -3,15 +3,45 @@
 #include "platform/file_dialog.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <atomic>
 #include <cstring>
 
+#include "platform/stock_texts.h"
 #include "platform/text_codec.h"
 #include "platform/window_widgets.h"
 
 namespace platform {
 namespace {
 std::atomic<FileDialogHook> fileDialogHook{nullptr};
+
+// Qt's dialog asks before replacing a file but never before creating one; an open that may
+// create the file asks here, and a No leaves the user in the dialog to choose again.
+class KvxFileDialog : public QFileDialog {
+  public:
+    KvxFileDialog(QWidget* owner, bool createPrompt)
+        : QFileDialog(owner), createPrompt_(createPrompt) {}
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (createPrompt_ && acceptMode() == AcceptOpen && !files.isEmpty()) {
+            const QFileInfo chosen(files.first());
+            if (!chosen.exists() && !chosen.isDir() &&
+                QMessageBox::question(this, windowTitle(),
+                                      CreateFileQuestion(QDir::toNativeSeparators(files.first())),
+                                      QMessageBox::Yes | QMessageBox::No,
+                                      QMessageBox::No) != QMessageBox::Yes) {
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+  private:
+    bool createPrompt_;
+};
+
 }  // namespace
 
 void SetFileDialogHook(FileDialogHook hook) {
@@ -27,7 +57,9 @@ uint32_t ShowFileDialog(WindowHandle owner, FileDialogKind kind, const FileDialo
     if (FileDialogHook hook = fileDialogHook.load()) {
         return hook(kind, spec, path, pathSize);
     }
-    QFileDialog dialog(WindowWidget(owner));
+    // Made afresh for every call: no name or folder is remembered, and the texts are those of
+    // the language in force now.
+    KvxFileDialog dialog(WindowWidget(owner), kind == FileDialogKind::Open && spec.createPrompt);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(kind == FileDialogKind::Save ? QFileDialog::AcceptSave
                                                       : QFileDialog::AcceptOpen);

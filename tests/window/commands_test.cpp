@@ -1,0 +1,329 @@
+// The menu commands driven through the window procedure: ports and Auto connect against fake
+// devices on pseudo-terminals, the question before the parameter sheet, the language switch,
+// parameter files through the file dialog hook, and failed settings saves.
+#include "app/commands.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+
+#include "fake_device.h"
+#include "link/serial_link.h"
+#include "params/parameter_file.h"
+#include "platform/file_dialog.h"
+#include "platform/serial_port.h"
+#include "window_fixture.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+}
+
+// The file dialog's answer: a path, or "" for Cancel.
+std::string dialogAnswer;
+platform::FileDialogSpec dialogSeen{};
+platform::FileDialogKind kindSeen{};
+
+uint32_t AnswerDialog(platform::FileDialogKind kind, const platform::FileDialogSpec& spec,
+                      char* path, int pathSize) {
+    kindSeen = kind;
+    dialogSeen = spec;
+    snprintf(path, static_cast<size_t>(pathSize), "%s", dialogAnswer.c_str());
+    return 0;
+}
+
+class Commands : public KvxWindowTest {
+  protected:
+    void SetUp() override {
+        KvxWindowTest::SetUp();
+        platform::SetFileDialogHook(AnswerDialog);
+    }
+    void TearDown() override {
+        platform::SetFileDialogHook(nullptr);
+        KvxWindowTest::TearDown();
+    }
+    void Command(int id) { Send(platform::MessageType::Command, id); }
+    void SetPort(int port, const std::string& path) {
+        setenv(("KVXMON_COM" + std::to_string(port)).c_str(), path.c_str(), 1);
+    }
+    std::vector<int> CheckedPorts() {
+        std::vector<int> ports;
+        for (int port = 1; port <= 8; ++port) {
+            if (platform::IsMenuItemChecked(window, kCmdPortBase + port)) {
+                ports.push_back(port);
+            }
+        }
+        return ports;
+    }
+    static std::vector<uint8_t> Record() {
+        std::vector<uint8_t> image(kParameterFileSize);
+        BuildParameterRecord(image.data());
+        return image;
+    }
+    // Valid words that differ from the start-up zeros, and an identity.
+    static void FillDeviceCopy() {
+        for (int i = 0; i < kParameterCount; ++i) {
+            parameterSet.deviceWords[i].store(kParameterTable[i].maxValue);
+        }
+        char identity[kIdentitySize] = "UNIT 42";
+        StoreIdentity(identity);
+    }
+};
+
+TEST_F(Commands, AMissingPortIsReportedKeepsItsMarkAndIsTriedAgain) {
+    ASSERT_NE(Start(), nullptr);  // COM1 is missing too
+    ASSERT_EQ(settings.comPort.load(), 11);
+    boxes.clear();
+    const std::string port85 = "Comm Port occupied or non-existing|Communication";
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        Command(2005);
+        EXPECT_EQ(settings.comPort.load(), 15);
+        EXPECT_EQ(CheckedPorts(), std::vector<int>{5});
+    }
+    EXPECT_EQ(boxes, std::vector<std::string>(2, port85));
+    EXPECT_EQ(ReadBytes("KVXMon.cnf")[0], 1) << "a failed change is not saved";
+
+    // The port appears: chosen again it opens, is saved and is probed once the command is over.
+    FakeDevice device(true);
+    SetPort(5, device.path());
+    Command(2005);
+    EXPECT_EQ(settings.comPort.load(), 5);
+    EXPECT_EQ(ReadBytes("KVXMon.cnf")[0], 5);
+    EXPECT_TRUE(device.Received().empty());
+    QCoreApplication::processEvents();  // command 500
+    EXPECT_EQ(device.WaitForCount(1), std::vector<uint16_t>{CMD_POLL});
+    EXPECT_EQ(parameterSet.deviceWords[0].load(std::memory_order_acquire), 0);
+    Command(2005);  // the open port again: nothing
+    QCoreApplication::processEvents();
+    EXPECT_EQ(device.Received().size(), 1u);
+    EXPECT_EQ(boxes.size(), 2u);
+}
+
+TEST_F(Commands, AutoConnectFindsTheDeviceOnCom3AfterTwoMissingPorts) {
+    FakeDevice device(true);
+    SetPort(3, device.path());
+    ASSERT_NE(Start(), nullptr);
+    boxes.clear();
+    Command(kCmdAutoConnect);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(settings.comPort.load(), 3);
+    EXPECT_EQ(CheckedPorts(), std::vector<int>{3});
+    EXPECT_EQ(ReadBytes("KVXMon.cnf")[0], 3);
+    // The probe, then the poll sent once more at the end; the link stays open on COM3.
+    EXPECT_EQ(device.WaitForCount(2), std::vector<uint16_t>(2, CMD_POLL));
+    EXPECT_EQ(platform::OpenSerialPort("COM3", 9600), nullptr);
+}
+
+TEST_F(Commands, AutoConnectWithNoDeviceReopensThePreviousPortAndSaysSo) {
+    FakeDevice silent(false);
+    SetPort(2, silent.path());
+    settings.comPort.store(2);
+    ASSERT_EQ(SaveSettings(settings), 0);
+    SetSettingsDefaults(settings);
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(boxes.empty());
+    const auto start = Clock::now();
+    Command(kCmdAutoConnect);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1900));  // COM2 opened and waited
+    EXPECT_EQ(boxes, std::vector<std::string>{"Korvex not found on any COM-port!|Communication"});
+    EXPECT_EQ(settings.comPort.load(), 2);
+    EXPECT_EQ(CheckedPorts(), std::vector<int>{2});
+    EXPECT_EQ(platform::OpenSerialPort("COM2", 9600), nullptr) << "COM2 is not open again";
+}
+
+struct Question {
+    std::string text, caption;
+    platform::MessageIcon icon;
+    platform::MessageButtons buttons;
+};
+std::vector<Question> questions;
+
+TEST_F(Commands, ParametersAsksOnlyWhenNoDeviceAnswersAndNoEndsIt) {
+    platform::SetMessageBoxHook([](const char* text, const char* caption,
+                                   platform::MessageIcon icon, platform::MessageButtons buttons) {
+        questions.push_back({text, caption, icon, buttons});
+        return platform::MessageResult::No;
+    });
+    for (bool attached : {true, false}) {
+        FakeDevice device(true);
+        SetPort(1, attached ? device.path() : (dir / "absent").string());
+        ASSERT_NE(Start(), nullptr);
+        questions.clear();
+        const auto start = Clock::now();
+        Command(kCmdParameters);
+        EXPECT_EQ(device.Received(),
+                  attached ? std::vector<uint16_t>{CMD_POLL} : std::vector<uint16_t>{});
+        if (attached) {
+            EXPECT_TRUE(questions.empty());
+        } else {
+            EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1900));
+            ASSERT_EQ(questions.size(), 1u);
+            EXPECT_EQ(questions[0].text,
+                      "Unit not connected. Parameters can not be send.\nContinue?");
+            EXPECT_EQ(questions[0].caption, "Korvex Configuration tool");
+            EXPECT_EQ(questions[0].icon, platform::MessageIcon::Warning);
+            EXPECT_EQ(questions[0].buttons, platform::MessageButtons::YesNo);
+        }
+        EXPECT_EQ(windowFlags.confirmPending.load(), 0);
+        Stop();
+    }
+}
+
+TEST_F(Commands, LanguageSwitchesKeepOneMenuTheMarksTitleAndSavedChoice) {
+    ASSERT_NE(Start(), nullptr);
+    Command(2006);  // fails: the mark stays on COM6
+    Command(2018);
+    const struct {
+        int id;
+        const char* title;      // UTF-8
+        const char* openTitle;  // Qt's own file dialog title in that language
+    } cases[] = {
+        {2127, "Korvex Konfiguration",
+         "\xC3\x96"
+         "ffnen"},
+        {2227, "Korvex Konfigurationsv\xC3\xA6rkt\xC3\xB8j",
+         "\xC3\x85"
+         "bn"},
+        {2027, "Korvex Configuration tool", "Open"},
+    };
+    platform::SetFileDialogHook(nullptr);  // the real dialog, closed as soon as it shows
+    for (const auto& c : cases) {
+        Command(c.id);
+        EXPECT_EQ(platform::AttachedMenuCount(window), 1);
+        for (int id : {2006, 2018, 2027, 2127, 2227, 2001, 2017, 2021}) {
+            EXPECT_EQ(platform::IsMenuItemChecked(window, id),
+                      id == 2006 || id == 2018 || id == c.id)
+                << c.id << " " << id;
+        }
+        EXPECT_EQ(platform::WindowWidget(window)->windowTitle(), QString::fromUtf8(c.title));
+        EXPECT_EQ(ReadBytes("KVXMon.cnf")[264], c.id - 2027);
+        QString shown;
+        QTimer::singleShot(0, [&shown] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                shown = dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+        Command(kCmdLoadParameters);
+        EXPECT_EQ(shown, QString::fromUtf8(c.openTitle)) << c.id;
+    }
+    EXPECT_EQ(settings.comPort.load(), 16);
+}
+
+TEST_F(Commands, SaveThenLoadGivesBackTheSameRecordAndQueuesAllWords) {
+    ASSERT_NE(Start(), nullptr);
+    boxes.clear();
+    FillDeviceCopy();
+    const std::vector<uint8_t> before = Record();
+    dialogAnswer = (dir / "kept.KVX").string();
+    Command(kCmdSaveParameters);
+    EXPECT_EQ(kindSeen, platform::FileDialogKind::Save);
+    EXPECT_TRUE(dialogSeen.overwritePrompt);
+    EXPECT_EQ(ReadBytes(dialogAnswer), before);
+
+    ResetProgramState();
+    Command(kCmdLoadParameters);
+    EXPECT_EQ(kindSeen, platform::FileDialogKind::Open);
+    EXPECT_TRUE(dialogSeen.createPrompt);
+    EXPECT_STREQ(dialogSeen.filterDescription, "Korvex File (*.KVX)");
+    EXPECT_STREQ(dialogSeen.defaultExtension, "KVX");
+    EXPECT_EQ(Record(), before);
+    EXPECT_EQ(windowFlags.confirmPending.load(), 1);
+    for (int i = 0; i < kParameterCount; ++i) {
+        EXPECT_EQ(parameterSet.editWords[i], kParameterTable[i].maxValue) << i;
+    }
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Commands, FilesThatCannotBeUsedChangeNothingAndSayWhy) {
+    ASSERT_NE(Start(), nullptr);
+    std::vector<uint8_t> outOfBand(kParameterFileSize, 0);
+    outOfBand[2 * limit1Setpoint] = 100;  // would arrive as limit 2's setpoint 0
+    WriteBytes("band.KVX", outOfBand);
+    WriteBytes("short.KVX", std::vector<uint8_t>(87, 1));
+    std::filesystem::create_directory("folder.KVX");
+    const struct {
+        int command;
+        std::string path;
+        std::string box;
+    } cases[] = {
+        {kCmdLoadParameters, "band.KVX",
+         "Not an Korvex-file,\nreading of parameters aborted!|Error!"},
+        {kCmdLoadParameters, "short.KVX",
+         "Parameters could not be read.|Korvex Configuration tool"},
+        {kCmdLoadParameters, "folder.KVX", "Parameters could not be read.: 21|Error!"},
+        {kCmdLoadParameters, "", ""},  // cancelled
+        {kCmdSaveParameters, "gone/x.KVX", "Parameters could not be saved.|Error!"},
+        {kCmdSaveParameters, "", ""},
+    };
+    FillDeviceCopy();
+    const std::vector<uint8_t> before = Record();
+    for (const auto& c : cases) {
+        boxes.clear();
+        dialogAnswer = c.path.empty() ? "" : (dir / c.path).string();
+        Command(c.command);
+        EXPECT_EQ(boxes,
+                  c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box})
+            << c.path;
+        EXPECT_EQ(Record(), before) << c.path;
+        EXPECT_TRUE(CommandQueueEmpty()) << c.path;
+        EXPECT_EQ(windowFlags.confirmPending.load(), 0) << c.path;
+    }
+}
+
+TEST_F(Commands, ALoadReachesTheDeviceOneWordPerLinkTickAndIsConfirmed) {
+    FakeDevice device(true);
+    SetPort(1, device.path());
+    ASSERT_NE(Start(), nullptr);
+    FillDeviceCopy();
+    dialogAnswer = (dir / "load.KVX").string();
+    Command(kCmdSaveParameters);
+    ResetProgramState();
+    Command(kCmdLoadParameters);
+    std::vector<uint16_t> expected;
+    for (int word :
+         {0, 5, 10, 13, 15, 16, 17, 3, 8, 21, 18, 1, 6, 11, 12, 4, 9, 20, 19, 14, 2, 7}) {
+        expected.push_back(static_cast<uint16_t>(kParameterTable[word].transferCode +
+                                                 kParameterTable[word].maxValue));
+    }
+    for (size_t tick = 0; tick < expected.size(); ++tick) {
+        Tick(kLinkTimer);
+        const std::vector<uint16_t> got = device.WaitForCount(tick + 1);
+        ASSERT_EQ(got.size(), tick + 1) << "tick " << tick;
+        EXPECT_EQ(got.back(), expected[tick]) << "tick " << tick;
+    }
+    boxes.clear();
+    Tick(kLinkTimer);  // the queue is empty: poll, wait, compare
+    EXPECT_EQ(device.WaitForCount(23).back(), CMD_POLL);
+    EXPECT_EQ(windowFlags.confirmPending.load(), 0);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Commands, EveryFailedSettingsSaveShowsSlot83WithItsCode) {
+    FakeDevice device(true);
+    SetPort(4, device.path());
+    ASSERT_NE(Start(), nullptr);
+    // The settings file becomes a folder: every save fails with EISDIR (21).
+    std::filesystem::remove("KVXMon.cnf");
+    std::filesystem::create_directory("KVXMon.cnf");
+    for (int id : {2016, 2021, 2004, 2027}) {
+        boxes.clear();
+        Command(id);
+        EXPECT_EQ(boxes, std::vector<std::string>{"Error opening configuration file: 21|Error!"})
+            << id;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,111 @@
+// A device on a pseudo-terminal for the window tests: records every message the program sends,
+// stores the parameter words it is sent, and (when told to answer) replies to a poll with its
+// words 1..21 and then word 0, as a Korvex does.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/protocol.h"
+#include "params/parameter_set.h"
+#include "platform/serial_port.h"
+
+class FakeDevice {
+  public:
+    explicit FakeDevice(bool answerPolls) : answerPolls_(answerPolls) {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
+            path_ = ptsname(master_);
+            // Held so the line never hangs up while the program has it closed.
+            slave_ = open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            platform::ConfigureRawLine(slave_, 9600);
+        }
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~FakeDevice() {
+        stop_.store(true);
+        thread_.join();
+        close(slave_);
+        close(master_);
+    }
+    const std::string& path() const { return path_; }
+    // Every long message received so far, in order.
+    std::vector<uint16_t> Received() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return received_;
+    }
+    // Waits until at least count messages have arrived (or the limit passes).
+    std::vector<uint16_t> WaitForCount(size_t count, int limitMs = 2000) {
+        const auto start = std::chrono::steady_clock::now();
+        while (Received().size() < count &&
+               std::chrono::steady_clock::now() - start < std::chrono::milliseconds(limitMs)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return Received();
+    }
+
+  private:
+    void Run() {
+        std::vector<uint8_t> line;
+        uint16_t words[kParameterCount] = {};
+        while (!stop_.load()) {
+            pollfd p{master_, POLLIN, 0};
+            uint8_t buffer[64];
+            if (poll(&p, 1, 5) != 1) {
+                continue;
+            }
+            const ssize_t n = read(master_, buffer, sizeof buffer);
+            for (ssize_t i = 0; i < n; ++i) {
+                line.push_back(buffer[i]);
+                if (buffer[i] != 13) {
+                    continue;
+                }
+                if (line.size() == kLongMessageSize) {
+                    uint16_t word = 0;
+                    for (int k = 0; k < 4; ++k) {
+                        word = static_cast<uint16_t>(word << 4 | line[k] >> 4);
+                    }
+                    Handle(word, words);
+                }
+                line.clear();
+            }
+        }
+    }
+    void Handle(uint16_t word, uint16_t* words) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            received_.push_back(word);
+        }
+        if (const int index = FindParameterBand(word); index >= 0 && word < 65000) {
+            words[index] = static_cast<uint16_t>(word - kParameterTable[index].transferCode);
+        }
+        if (word == CMD_POLL && answerPolls_) {
+            for (int i = 1; i <= kParameterCount; ++i) {
+                const int index = i % kParameterCount;  // word 0 last
+                uint8_t bytes[kLongMessageSize];
+                EncodeLongMessage(
+                    static_cast<uint16_t>(kParameterTable[index].transferCode + words[index]),
+                    bytes);
+                [[maybe_unused]] ssize_t written = write(master_, bytes, sizeof bytes);
+            }
+        }
+    }
+
+    bool answerPolls_;
+    int master_ = -1;
+    int slave_ = -1;
+    std::string path_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<uint16_t> received_;
+    std::thread thread_;
+};

@@ -1,0 +1,216 @@
+// End to end through a real X server: kvxmon runs under Xvfb on a fake device (a pty), and the
+// keyboard alone (Alt+F, L, a full path typed into the file name field, Return) loads a parameter
+// file whose 22 words must then reach the wire in the transfer order, followed by the poll that
+// confirms them.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/protocol.h"
+#include "params/parameter_file.h"
+#include "params/parameter_set.h"
+#include "window/fake_device.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int ElapsedMs(Clock::time_point since) {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+bool OnPath(const char* program) {
+    return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+struct Child {
+    pid_t pid = -1;
+    ~Child() { Stop(); }
+    void Stop() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+            pid = -1;
+        }
+    }
+};
+
+// An X server on a display number of its own choosing, so parallel runs never collide.
+bool StartXvfb(Child& server, std::string& display) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<std::string> args = {"Xvfb", "-displayfd",   "3",         "-screen",
+                                     "0",    "1280x1024x24", "-nolisten", "tcp"};
+    std::vector<char*> argv;
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    const bool spawned =
+        posix_spawnp(&server.pid, "Xvfb", &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string number;
+    for (const auto start = Clock::now(); spawned && ElapsedMs(start) < 10000;) {
+        pollfd p{fds[0], POLLIN, 0};
+        char c = 0;
+        if (poll(&p, 1, 100) == 1 && read(fds[0], &c, 1) == 1) {
+            if (c == '\n') {
+                break;
+            }
+            number += c;
+        }
+    }
+    close(fds[0]);
+    display = ":" + number;
+    return spawned && !number.empty();
+}
+
+class KeyboardFileLoad : public ::testing::Test {
+  protected:
+    std::string display;
+    std::string Run(const std::string& xdotoolArgs) {
+        const std::string command = "DISPLAY=" + display + " xdotool " + xdotoolArgs + " 2>&1";
+        std::string out;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            char buffer[256];
+            while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+                out += buffer;
+            }
+            pclose(pipe);
+        }
+        while (!out.empty() && out.back() == '\n') {
+            out.pop_back();
+        }
+        return out;
+    }
+    // The first visible window whose whole title is title, or "" after the limit.
+    std::string WaitForWindow(const std::string& title, int limitMs) {
+        for (const auto start = Clock::now(); ElapsedMs(start) < limitMs;) {
+            std::string id = Run("search --onlyvisible --name '^" + title + "$'");
+            if (!id.empty() && id.find_first_not_of("0123456789\n") == std::string::npos) {
+                return id.substr(0, id.find('\n'));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return "";
+    }
+};
+
+TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
+    if (!OnPath("Xvfb") || !OnPath("xdotool")) {
+        GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
+    }
+    Child server;
+    ASSERT_TRUE(StartXvfb(server, display)) << "Xvfb did not report a display";
+    FakeDevice device(false);  // silent: the confirming poll is the last thing awaited
+
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("kvx_xvfb_" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "sub folder");
+    std::filesystem::create_directories(dir / "runtime");
+    std::filesystem::permissions(dir / "runtime", std::filesystem::perms::owner_all);
+    // Valid words, each different from its neighbours, and an identity.
+    uint8_t record[kParameterFileSize] = {};
+    std::vector<uint16_t> expected;
+    for (int i = 0; i < kParameterCount; ++i) {
+        const ParameterInfo& info = kParameterTable[i];
+        const auto value = static_cast<uint16_t>(info.maxValue - i % 2);
+        record[2 * i] = static_cast<uint8_t>(value & 0xFF);
+        record[2 * i + 1] = static_cast<uint8_t>(value >> 8);
+    }
+    for (int word :
+         {0, 5, 10, 13, 15, 16, 17, 3, 8, 21, 18, 1, 6, 11, 12, 4, 9, 20, 19, 14, 2, 7}) {
+        expected.push_back(static_cast<uint16_t>(kParameterTable[word].transferCode +
+                                                 (record[2 * word] | record[2 * word + 1] << 8)));
+    }
+    expected.push_back(CMD_POLL);  // the confirmation
+    std::snprintf(reinterpret_cast<char*>(record + 44), 44, "E2E-UNIT");
+    const std::string file = (dir / "sub folder" / "typed.kvx").string();
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<char*>(record), sizeof record);
+
+    Child program;
+    {
+        std::vector<std::string> env = {"DISPLAY=" + display,
+                                        "KVXMON_COM1=" + device.path(),
+                                        "QT_QPA_PLATFORM=xcb",
+                                        "HOME=" + dir.string(),
+                                        "XDG_RUNTIME_DIR=" + (dir / "runtime").string(),
+                                        "LANG=C.UTF-8"};
+        if (const char* path = std::getenv("PATH")) {
+            env.push_back(std::string("PATH=") + path);
+        }
+        for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"}) {
+            if (const char* value = std::getenv(name)) {
+                env.push_back(std::string(name) + "=" + value);
+            }
+        }
+        std::vector<char*> envp;
+        for (auto& entry : env) {
+            envp.push_back(entry.data());
+        }
+        envp.push_back(nullptr);
+        std::string programPath = KVXMON_BUILT;
+        char* argv[] = {programPath.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+        ASSERT_EQ(posix_spawn(&program.pid, argv[0], &actions, nullptr, argv, envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+
+    const std::string window = WaitForWindow("Korvex Configuration tool", 20000);
+    ASSERT_FALSE(window.empty()) << "kvxmon showed no window";
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // start-up polls
+    const size_t before = device.Received().size();
+
+    // No window manager gives the focus: the test does, as a click would.
+    Run("windowfocus --sync " + window);
+    Run("key alt+f");
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    Run("key l");
+    ASSERT_FALSE(WaitForWindow("Open", 10000).empty()) << "Alt+F, L opened no file dialog";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Run("type --delay 15 '" + file + "'");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Run("key Return");
+
+    // 22 ticks of 47 ms, then the poll.
+    std::vector<uint16_t> words = device.WaitForCount(before + expected.size(), 8000);
+    words.erase(words.begin(), words.begin() + static_cast<long>(before));
+    // Identity polls may come before the load; everything after the first word is the load.
+    while (!words.empty() && words.front() == CMD_POLL) {
+        words.erase(words.begin());
+    }
+    words.resize(std::min(words.size(), expected.size()));
+    EXPECT_EQ(words, expected);
+
+    program.Stop();
+    server.Stop();
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
