@@ -10,7 +10,7 @@
 #include "output/screen_dump.h"
 #include "output/trend_buffer.h"
 #include "params/about_dialog.h"
-#include "params/parameter_file.h"
+#include "params/parameter_file_commands.h"
 #include "params/parameter_set.h"
 #include "params/property_sheet.h"
 #include "platform/stock_dialog_language.h"

@@ -593,7 +593,18 @@ bool LoadForWrite(const char* path) {
         Fail("cannot read %s: %s", path, platform::SystemErrorText(probe.error));
         return false;
     }
+    // Name the first word that would reach the device as another word, before the shared load
+    // refuses the file as a whole.
+    uint8_t record[kParameterFileSize];
+    const int got = platform::ReadFile(probe.file, record, kParameterFileSize);
     platform::CloseFile(probe.file);
+    const int word = got == kParameterFileSize ? FirstOutOfBandWord(record) : -1;
+    if (word >= 0) {
+        const auto value = static_cast<unsigned>(record[2 * word] | (record[2 * word + 1] << 8));
+        Fail("%s: word %s is outside its band", path,
+             std::to_string(word) + " " + kParameterTable[word].name + " = " +
+                 std::to_string(value));
+    }
     const int32_t result = ReadParameterFile(path);
     if (result == kResultNothingMore) {
         Fail("%s: nothing sent", path);
@@ -605,16 +616,6 @@ bool LoadForWrite(const char* path) {
     }
     if (result != 0) {
         ShowSlotMessage(nullptr, kSlotNotRead, kCaptionError, result);
-        return false;
-    }
-    uint8_t record[kParameterFileSize];
-    BuildParameterRecord(record);
-    const int word = FirstOutOfBandWord(record);
-    if (word >= 0) {
-        Fail("%s: word %s is outside its band", path,
-             std::to_string(word) + " " + kParameterTable[word].name + " = " +
-                 std::to_string(parameterSet.deviceWords[word].load()));
-        ShowSlotMessage(nullptr, kSlotNotKorvexFile, kCaptionError, 0);
         return false;
     }
     return true;

@@ -1,9 +1,9 @@
 #include "params/parameter_file.h"
 
 #include "link/protocol.h"
+#include "params/parameter_check.h"
 #include "params/parameter_set.h"
 #include "platform/file.h"
-#include "platform/file_dialog.h"
 #include "records/language.h"
 #include "records/window_state.h"
 
@@ -15,13 +15,6 @@ static_assert(kIdentityOffset + kIdentitySize == kParameterFileSize);
 constexpr int kSlotNotRead = 87;
 constexpr int kSlotNotSaved = 88;
 constexpr int kCaptionProgramTitle = 34;
-constexpr int kPathSize = 4096;
-
-// One filter, lower-case names listed too; a name typed without an extension gets ".KVX". No
-// name, folder or title is remembered from one use to the next.
-platform::FileDialogSpec ParameterFileDialog(bool save) {
-    return platform::FileDialogSpec{"Korvex File (*.KVX)", "*.KVX", "KVX", save, !save};
-}
 
 bool IdentityTerminated(const uint8_t* identity) {
     for (int i = 0; i < kIdentitySize; ++i) {
@@ -34,19 +27,6 @@ bool IdentityTerminated(const uint8_t* identity) {
 
 uint16_t RecordWord(const uint8_t* record, int index) {
     return static_cast<uint16_t>(record[2 * index] | (record[2 * index + 1] << 8));
-}
-
-// A word travels as its transfer code plus its value, so a value at or beyond its band's span
-// would reach the device as another word and change a setting nobody chose. The device copy only
-// ever holds values the parser took from their own band (or a file that passed this test), so
-// every file this program saves passes.
-bool WordsInTheirBands(const uint8_t* record) {
-    for (int i = 0; i < kParameterCount; ++i) {
-        if (RecordWord(record, i) >= kParameterTable[i].bandSpan) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -112,32 +92,12 @@ int32_t ReadParameterFile(const char* path) {
         ShowSlotMessage(mainWindow.load(), kSlotNotRead, kCaptionProgramTitle, 0);
         return kResultNothingMore;
     }
-    if (!WordsInTheirBands(record)) {
+    // A word at or beyond its band's span would reach the device as another word and change a
+    // setting nobody chose. The device copy only ever holds values the parser took from their own
+    // band (or a file that passed this test), so every file this program saves passes.
+    if (CheckParameterRecord(record) != 0) {
         return kResultNotParameterFile;
     }
     ApplyParameterRecord(record);
     return 0;
-}
-
-int32_t SaveParameterFile(platform::WindowHandle owner) {
-    char path[kPathSize];
-    const uint32_t result = platform::ShowFileDialog(owner, platform::FileDialogKind::Save,
-                                                     ParameterFileDialog(true), path, kPathSize);
-    if (result != 0 || path[0] == 0) {
-        return static_cast<int32_t>(result);
-    }
-    return WriteParameterFile(path);
-}
-
-int32_t LoadParameterFile(platform::WindowHandle owner) {
-    char path[kPathSize];
-    const uint32_t result = platform::ShowFileDialog(owner, platform::FileDialogKind::Open,
-                                                     ParameterFileDialog(false), path, kPathSize);
-    if (result != 0) {
-        return static_cast<int32_t>(result);
-    }
-    if (path[0] == 0) {
-        return kResultNothingMore;
-    }
-    return ReadParameterFile(path);
 }

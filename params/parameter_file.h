@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-#include "platform/handles.h"
-
 inline constexpr int kParameterFileSize = 88;
 inline constexpr int32_t kResultNotParameterFile = 30001;
 inline constexpr int32_t kResultNothingMore = 30002;
@@ -20,10 +18,3 @@ int32_t WriteParameterFile(const char* path);
 // showing slot 87 when the file is shorter than 88 bytes; kResultNotParameterFile when a word
 // lies outside its transfer band; or the system error code. Only a 0 result replaces anything.
 int32_t ReadParameterFile(const char* path);
-
-// The commands Save Parameters and Load Parameters: the file dialog owned by owner, then the
-// file. Save: 0 (written, or cancelled) or the dialog's or the system's error code. Load: 0 when
-// the device copy and identity now hold the file; kResultNothingMore when cancelled or after the
-// short-file message; kResultNotParameterFile; or the dialog's or the system's error code.
-int32_t SaveParameterFile(platform::WindowHandle owner);
-int32_t LoadParameterFile(platform::WindowHandle owner);

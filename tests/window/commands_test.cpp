@@ -13,6 +13,7 @@
 #include "fake_device.h"
 #include "link/serial_link.h"
 #include "params/parameter_file.h"
+#include "platform/dialog.h"
 #include "platform/file_dialog.h"
 #include "platform/serial_port.h"
 #include "window_fixture.h"
@@ -150,22 +151,40 @@ struct Question {
 };
 std::vector<Question> questions;
 
-TEST_F(Commands, ParametersAsksOnlyWhenNoDeviceAnswersAndNoEndsIt) {
+TEST_F(Commands, ParametersAsksOnlyWhenNoDeviceAnswersAndOpensTheSheetOnYes) {
+    static platform::MessageResult answer;
+    static int sheetsShown;
     platform::SetMessageBoxHook([](const char* text, const char* caption,
                                    platform::MessageIcon icon, platform::MessageButtons buttons) {
         questions.push_back({text, caption, icon, buttons});
-        return platform::MessageResult::No;
+        return answer;
     });
-    for (bool attached : {true, false}) {
+    // The sheet is cancelled at once: the command must then arm nothing.
+    platform::SetDialogShownHook([](platform::DialogHandle sheet) {
+        ++sheetsShown;
+        platform::EndDialog(sheet, 0);
+    });
+    const struct {
+        bool attached;
+        platform::MessageResult answer;
+        int sheets;
+    } cases[] = {
+        {true, platform::MessageResult::No, 1},
+        {false, platform::MessageResult::No, 0},
+        {false, platform::MessageResult::Yes, 1},
+    };
+    for (const auto& c : cases) {
         FakeDevice device(true);
-        SetPort(1, attached ? device.path() : (dir / "absent").string());
+        SetPort(1, c.attached ? device.path() : (dir / "absent").string());
         ASSERT_NE(Start(), nullptr);
         questions.clear();
+        answer = c.answer;
+        sheetsShown = 0;
         const auto start = Clock::now();
         Command(kCmdParameters);
         EXPECT_EQ(device.Received(),
-                  attached ? std::vector<uint16_t>{CMD_POLL} : std::vector<uint16_t>{});
-        if (attached) {
+                  c.attached ? std::vector<uint16_t>{CMD_POLL} : std::vector<uint16_t>{});
+        if (c.attached) {
             EXPECT_TRUE(questions.empty());
         } else {
             EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1900));
@@ -176,9 +195,11 @@ TEST_F(Commands, ParametersAsksOnlyWhenNoDeviceAnswersAndNoEndsIt) {
             EXPECT_EQ(questions[0].icon, platform::MessageIcon::Warning);
             EXPECT_EQ(questions[0].buttons, platform::MessageButtons::YesNo);
         }
+        EXPECT_EQ(sheetsShown, c.sheets);
         EXPECT_EQ(windowFlags.confirmPending.load(), 0);
         Stop();
     }
+    platform::SetDialogShownHook(nullptr);
 }
 
 TEST_F(Commands, LanguageSwitchesKeepOneMenuTheMarksTitleAndSavedChoice) {
