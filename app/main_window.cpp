@@ -4,16 +4,18 @@
 #include <cstdio>
 #include <string>
 
-#include "records/language.h"
 #include "app/panel.h"
-#include "records/settings.h"
-#include "records/window_state.h"
 #include "link/protocol.h"
 #include "link/serial_link.h"
 #include "link/transfer.h"
+#include "output/report.h"
+#include "output/screen_dump.h"
 #include "output/trend_buffer.h"
 #include "output/trend_graph.h"
 #include "platform/device_context.h"
+#include "records/language.h"
+#include "records/settings.h"
+#include "records/window_state.h"
 #include "resources/icon.h"
 #include "resources/menus.h"
 
@@ -198,6 +200,12 @@ bool OnCommand(platform::WindowHandle window, int id) {
         case kCmdLanguageBase + 100:
         case kCmdLanguageBase + 200:
             ChooseLanguage(window, id);
+            return true;
+        case 2033:
+            RunScreenDumpCommand(window);
+            return true;
+        case 2034:
+            RunPrintCommand(window);
             return true;
         default:
             return false;

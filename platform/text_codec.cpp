@@ -26,4 +26,25 @@ QString FromWindows1252(std::string_view text) {
     return result;
 }
 
+QByteArray ToWindows1252(const QString& text) {
+    QByteArray result;
+    result.reserve(text.size());
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        char byte = '?';
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            byte = static_cast<char>(u);
+        } else {
+            for (int i = 0; i < 32; ++i) {
+                if (kHighControls[i] == u) {
+                    byte = static_cast<char>(0x80 + i);
+                    break;
+                }
+            }
+        }
+        result.append(byte);
+    }
+    return result;
+}
+
 }  // namespace platform
