@@ -42,6 +42,9 @@ void DeleteBrush(BrushHandle brush);
 // erase was requested); EndPaint shows the result and empties the region.
 DeviceContext BeginPaint(WindowHandle window);
 void EndPaint(WindowHandle window, DeviceContext dc);
+// A context on the whole client area outside of a paint (the image is shown on release).
+DeviceContext GetDC(WindowHandle window);
+void ReleaseDC(WindowHandle window, DeviceContext dc);
 // The bounding rectangle of the region being painted.
 Rect GetUpdateRect(DeviceContext dc);
 
