@@ -84,10 +84,10 @@ void RefreshIdentityBar(platform::WindowHandle window) {
 // 0 with an open file, 0 without one when the user cancelled, or the error code.
 uint32_t ChooseBitmapFile(platform::WindowHandle owner, platform::FileHandle* file) {
     *file = nullptr;
-    const platform::FileDialogSpec spec{"Bitmap File (*.bmp)", "*.bmp", "bmp", true, false};
+    const platform::FileDialogSpec bitmapFiles{"Bitmap File (*.bmp)", "*.bmp", "bmp", true, false};
     char path[kPathSize];
-    const uint32_t result =
-        platform::ShowFileDialog(owner, platform::FileDialogKind::Save, spec, path, kPathSize);
+    const uint32_t result = platform::ShowFileDialog(owner, platform::FileDialogKind::Save,
+                                                     bitmapFiles, path, kPathSize);
     if (result != 0 || path[0] == '\0') {
         return result;
     }

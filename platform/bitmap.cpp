@@ -40,9 +40,17 @@ const QList<QRgb>& SixteenColours() {
     return table;
 }
 
+// The display's depth as a bitmap stores its pixels: a 15-bit display keeps 16 bits a pixel and
+// a 30-bit one 32, the sizes a bitmap file knows.
 int DisplayDepth(const QWidget* widget) {
     const QScreen* screen = widget != nullptr ? widget->screen() : QGuiApplication::primaryScreen();
-    return screen != nullptr && screen->depth() > 0 ? screen->depth() : 32;
+    const int depth = screen != nullptr && screen->depth() > 0 ? screen->depth() : 32;
+    for (int stored : {1, 4, 8, 16, 24}) {
+        if (depth <= stored) {
+            return stored;
+        }
+    }
+    return 32;
 }
 
 }  // namespace

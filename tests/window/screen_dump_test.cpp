@@ -19,14 +19,14 @@ namespace {
 std::string bmpTarget;  // empty: the dialog is cancelled
 int dialogsShown = 0;
 
-uint32_t AnswerSaveDialog(platform::FileDialogKind kind, const platform::FileDialogSpec& spec,
+uint32_t AnswerSaveDialog(platform::FileDialogKind kind, const platform::FileDialogSpec& files,
                           char* path, int size) {
     ++dialogsShown;
     EXPECT_EQ(kind, platform::FileDialogKind::Save);
-    EXPECT_STREQ(spec.filterDescription, "Bitmap File (*.bmp)");
-    EXPECT_STREQ(spec.pattern, "*.bmp");
-    EXPECT_STREQ(spec.defaultExtension, "bmp");
-    EXPECT_TRUE(spec.overwritePrompt);
+    EXPECT_STREQ(files.filterDescription, "Bitmap File (*.bmp)");
+    EXPECT_STREQ(files.pattern, "*.bmp");
+    EXPECT_STREQ(files.defaultExtension, "bmp");
+    EXPECT_TRUE(files.overwritePrompt);
     std::snprintf(path, static_cast<size_t>(size), "%s", bmpTarget.c_str());
     return 0;
 }
