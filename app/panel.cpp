@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "records/language.h"
-#include "records/window_state.h"
 #include "link/protocol.h"
 #include "output/trend_graph.h"
 #include "params/parameter_set.h"
 #include "platform/device_context.h"
+#include "records/language.h"
+#include "records/window_state.h"
 
 namespace {
 
@@ -69,17 +69,6 @@ void FormatDpdtPeak(int32_t value, uint16_t dpdtModeWord, char out[16]) {
         // so it gets the same two leading blanks as the other peaks: "00" drawn over "150" must
         // not read "100".
         FormatPeak(value, out);
-    }
-}
-
-void BuildIdentityLine(int32_t measurement, char out[kIdentityLineSize]) {
-    char identity[kIdentitySize];
-    ReadIdentity(identity);
-    identity[kIdentitySize - 1] = 0;
-    if (identity[0] != 0 && measurement != -1) {
-        std::snprintf(out, kIdentityLineSize, "Tessaron: %s%25s", identity, "");
-    } else {
-        std::snprintf(out, kIdentityLineSize, "Tessaron: - - -%27s", "");
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "output/identity_line.h"
 #include "platform/window.h"
 
 // Where the framed areas lie (client pixels, right and bottom exclusive).
@@ -19,10 +20,6 @@ inline constexpr int kResetDpdtButton = 12;
 void FormatMeasurement(int32_t value, char out[16]);
 void FormatPeak(int32_t value, char out[16]);
 void FormatDpdtPeak(int32_t value, uint16_t dpdtModeWord, char out[16]);
-// "Tessaron: " with the identity, or with "- - -" while there is none or no measurement, padded
-// with blanks that overwrite a longer line drawn before.
-inline constexpr int kIdentityLineSize = 96;
-void BuildIdentityLine(int32_t measurement, char out[kIdentityLineSize]);
 
 // Forgets what earlier windows drew (a new window starts from a blank panel).
 void ResetPanelState();

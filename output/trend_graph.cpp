@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "records/settings.h"
-#include "records/window_state.h"
 #include "link/protocol.h"
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"
+#include "records/settings.h"
+#include "records/window_state.h"
 
 const char kRollLabels[3][3][6] = {
     {"-3.3", "-6.6", "-10"},

@@ -8,8 +8,11 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QPaintDevice>
 #include <QPainter>
+#include <QPen>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -24,6 +27,7 @@ namespace platform {
 struct FontObject {
     int height = 0;  // character cell height in pixels
     int weight = 400;
+    bool fixedPitch = false;
     bool resolved = false;
     QFont font;
     int ascent = 0;
@@ -49,6 +53,14 @@ struct DeviceContextObject {
     int align;
     uint32_t bkColor;
     QPoint position;
+    // A printed page: drawing goes through the painter in device units, by the logical mapping
+    // below (window extent onto viewport extent, both origins at 0).
+    QPainter* painter = nullptr;
+    QPaintDevice* device = nullptr;
+    int windowExtX = 1;
+    int windowExtY = 1;
+    int viewportExtX = 1;
+    int viewportExtY = 1;
 };
 
 namespace {
@@ -57,10 +69,11 @@ constexpr int kDefaultFontHeight = 16;
 constexpr uint32_t kBlack = Rgb(0, 0, 0);
 constexpr uint32_t kWhite = Rgb(255, 255, 255);
 
-FontObject* NewFont(int height, int weight) {
+FontObject* NewFont(int height, int weight, bool fixedPitch = false) {
     auto* font = new FontObject;
     font->height = height;
     font->weight = weight;
+    font->fixedPitch = fixedPitch;
     return font;
 }
 
@@ -93,13 +106,18 @@ void ResolveFont(FontObject* font) {
     font->resolved = true;
     QFont f = QGuiApplication::font();
     // The panel's positions were laid out for a face with Arial's widths; Liberation Sans has
-    // them. Wider faces push three-digit values into their labels.
-    if (QFontDatabase::hasFamily(QStringLiteral("Liberation Sans"))) {
-        f.setFamily(QStringLiteral("Liberation Sans"));
+    // them. Wider faces push three-digit values into their labels. The fixed-pitch face of the
+    // printed listing was laid out for Courier New's widths, which Liberation Mono has.
+    const QString face =
+        font->fixedPitch ? QStringLiteral("Liberation Mono") : QStringLiteral("Liberation Sans");
+    if (QFontDatabase::hasFamily(face)) {
+        f.setFamily(face);
+    } else if (font->fixedPitch) {
+        f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     }
-    f.setStyleHint(QFont::AnyStyle, QFont::NoAntialias);
+    f.setStyleHint(font->fixedPitch ? QFont::TypeWriter : QFont::AnyStyle, QFont::NoAntialias);
     f.setStyleStrategy(QFont::NoAntialias);
-    f.setFixedPitch(false);
+    f.setFixedPitch(font->fixedPitch);
     f.setKerning(false);
     f.setItalic(false);
     f.setUnderline(false);
@@ -172,6 +190,87 @@ void FillClipped(DeviceContextObject* dc, const QRect& rect, uint32_t rgb) {
     }
 }
 
+// A printed page: coordinates in logical units, mapped to device units with separate scales.
+bool OnPage(const DeviceContextObject* dc) {
+    return dc->painter != nullptr;
+}
+
+double PageScaleX(const DeviceContextObject* dc) {
+    return static_cast<double>(dc->viewportExtX) / dc->windowExtX;
+}
+
+double PageScaleY(const DeviceContextObject* dc) {
+    return static_cast<double>(dc->viewportExtY) / dc->windowExtY;
+}
+
+QPointF PagePoint(const DeviceContextObject* dc, int x, int y) {
+    return QPointF(x * PageScaleX(dc), y * PageScaleY(dc));
+}
+
+// A pen's width is in logical units and scales with the page, as the printer's driver draws a
+// one-unit pen; it never gets thinner than one device pixel.
+QPen PagePen(const DeviceContextObject* dc) {
+    QPen pen(QColor(ToQRgb(dc->pen->rgb)));
+    pen.setWidthF(std::max(1.0, dc->pen->width * PageScaleX(dc)));
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    return pen;
+}
+
+void PageLine(DeviceContextObject* dc, int x0, int y0, int x1, int y1) {
+    if (!dc->painter->isActive()) {
+        return;
+    }
+    dc->painter->setPen(PagePen(dc));
+    dc->painter->drawLine(PagePoint(dc, x0, y0), PagePoint(dc, x1, y1));
+}
+
+void PageRectangle(DeviceContextObject* dc, int left, int top, int right, int bottom) {
+    if (!dc->painter->isActive()) {
+        return;
+    }
+    const QRectF rect(PagePoint(dc, left, top), PagePoint(dc, right, bottom));
+    dc->painter->fillRect(rect, QColor(ToQRgb(dc->brush->rgb)));
+    dc->painter->setPen(PagePen(dc));
+    dc->painter->setBrush(Qt::NoBrush);
+    dc->painter->drawRect(rect);
+}
+
+// Font heights are logical units too: the glyphs are as high as the mapped cell and keep the
+// face's own proportions, whatever the horizontal scale.
+void PageText(DeviceContextObject* dc, int x, int y, const QString& s) {
+    if (!dc->painter->isActive()) {
+        return;
+    }
+    FontObject* font = dc->font;
+    ResolveFont(font);
+    const double cell = std::max(1.0, font->height * PageScaleY(dc));
+    QFont f = font->font;
+    f.setStyleStrategy(QFont::PreferDefault);
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(cell))));
+    const double natural = QFontMetricsF(f, dc->device).height();
+    if (natural > 0) {
+        f.setPixelSize(std::max(1, static_cast<int>(cell * f.pixelSize() / natural)));
+    }
+    const QFontMetricsF metrics(f, dc->device);
+    const double width = metrics.horizontalAdvance(s);
+    const QPointF at = PagePoint(dc, x, y);
+    double left = at.x();
+    if ((dc->align & kAlignCenter) == kAlignCenter) {
+        left -= width / 2;
+    } else if ((dc->align & kAlignRight) == kAlignRight) {
+        left -= width;
+    }
+    double top = at.y();
+    if ((dc->align & kAlignBottom) == kAlignBottom) {
+        top -= cell;
+    }
+    dc->painter->fillRect(QRectF(left, top, width, cell), QColor(ToQRgb(dc->bkColor)));
+    dc->painter->setFont(f);
+    dc->painter->setPen(QColor(Qt::black));
+    dc->painter->drawText(QPointF(left, top + cell - metrics.descent()), s);
+}
+
 }  // namespace
 
 QRgb ToQRgb(uint32_t rgb) {
@@ -194,6 +293,19 @@ DeviceContext CreateImageContext(QImage* image, const QRegion& clip) {
         image,        clip & image->rect(),   {},     StockFont(), StockPen(),
         StockBrush(), kAlignLeft | kAlignTop, kWhite, QPoint()};
     dc->clipRects.assign(dc->clip.begin(), dc->clip.end());
+    LiveContexts().push_back(dc);
+    return dc;
+}
+
+DeviceContext CreatePainterContext(QPainter* painter, QPaintDevice* device) {
+    if (painter == nullptr || device == nullptr) {
+        return nullptr;
+    }
+    auto* dc = new DeviceContextObject{
+        nullptr, QRegion(), {}, StockFont(), StockPen(), StockBrush(), kAlignLeft | kAlignTop,
+        kWhite,  QPoint()};
+    dc->painter = painter;
+    dc->device = device;
     LiveContexts().push_back(dc);
     return dc;
 }
@@ -225,6 +337,12 @@ FontHandle CreateFont(int height, int weight) {
         cell = kDefaultFontHeight;
     }
     return NewFont(cell, weight <= 0 ? 400 : weight);
+}
+
+FontHandle CreateFixedPitchFont(int height, int weight) {
+    FontHandle font = CreateFont(height, weight);
+    font->fixedPitch = true;
+    return font;
 }
 
 void DeleteFont(FontHandle font) {
@@ -260,7 +378,37 @@ void DeleteBrush(BrushHandle brush) {
     delete brush;
 }
 
+int GetDeviceWidth(DeviceContext dc) {
+    if (dc == nullptr) {
+        return 0;
+    }
+    return OnPage(dc) ? dc->device->width() : dc->image->width();
+}
+
+int GetDeviceHeight(DeviceContext dc) {
+    if (dc == nullptr) {
+        return 0;
+    }
+    return OnPage(dc) ? dc->device->height() : dc->image->height();
+}
+
+void SetAnisotropicMapping(DeviceContext dc, int windowExtX, int windowExtY, int viewportExtX,
+                           int viewportExtY) {
+    // A zero extent would divide by zero; such a mapping is refused, as the window system does.
+    if (dc == nullptr || windowExtX == 0 || windowExtY == 0 || viewportExtX == 0 ||
+        viewportExtY == 0) {
+        return;
+    }
+    dc->windowExtX = windowExtX;
+    dc->windowExtY = windowExtY;
+    dc->viewportExtX = viewportExtX;
+    dc->viewportExtY = viewportExtY;
+}
+
 Rect GetUpdateRect(DeviceContext dc) {
+    if (dc != nullptr && OnPage(dc)) {
+        return Rect{0, 0, dc->device->width(), dc->device->height()};
+    }
     if (dc == nullptr || dc->clip.isEmpty()) {
         return Rect{0, 0, 0, 0};
     }
@@ -318,6 +466,10 @@ void Rectangle(DeviceContext dc, int left, int top, int right, int bottom) {
     if (width <= 0 || height <= 0) {
         return;
     }
+    if (OnPage(dc)) {
+        PageRectangle(dc, left, top, right, bottom);
+        return;
+    }
     FillClipped(dc, QRect(left + 1, top + 1, width - 2, height - 2), dc->brush->rgb);
     const uint32_t pen = dc->pen->rgb;
     FillClipped(dc, QRect(left, top, width, 1), pen);
@@ -339,6 +491,10 @@ void LineTo(DeviceContext dc, int x, int y) {
     int x0 = dc->position.x();
     int y0 = dc->position.y();
     dc->position = QPoint(x, y);
+    if (OnPage(dc)) {
+        PageLine(dc, x0, y0, x, y);
+        return;
+    }
     // A line that lies wholly on one side of the image cannot touch it: skip the walk.
     const int w = dc->image->width();
     const int h = dc->image->height();
@@ -371,6 +527,10 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
         return;
     }
     const QString s = FromWindows1252(std::string_view(text, static_cast<size_t>(length)));
+    if (OnPage(dc)) {
+        PageText(dc, x, y, s);
+        return;
+    }
     FontObject* font = dc->font;
     ResolveFont(font);
     // Each character advances by its own whole-pixel width, so a character lands on the same
@@ -428,7 +588,8 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
 }
 
 void BitBlt(DeviceContext dc, int dstX, int dstY, int width, int height, int srcX, int srcY) {
-    if (dc == nullptr || width <= 0 || height <= 0) {
+    // A page is drawn, not kept as pixels: there is nothing to copy from.
+    if (dc == nullptr || width <= 0 || height <= 0 || OnPage(dc)) {
         return;
     }
     const QRect source = QRect(srcX, srcY, width, height) & dc->image->rect();

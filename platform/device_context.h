@@ -1,7 +1,8 @@
 // Painting for the system code, in the manner of a classic device context: selected font, pen
 // and brush; lines that exclude their end point; aligned text cells with an opaque background;
-// outlined and filled rectangles; a block transfer inside the same surface. All drawing is
-// clipped to the paint's update region and lands in the window's client image.
+// outlined and filled rectangles; a block transfer inside the same surface. A window's drawing is
+// clipped to the paint's update region and lands in its client image; a printed page's drawing
+// goes to the printer under a logical mapping.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,8 @@ inline constexpr int kAlignBottom = 8;
 // height is the character cell height in pixels; weight 400 normal, 700 bold; variable pitch in
 // the system's default face.
 FontHandle CreateFont(int height, int weight);
+// The same in a fixed-pitch modern face, for text laid out in columns (the printed listing).
+FontHandle CreateFixedPitchFont(int height, int weight);
 void DeleteFont(FontHandle font);
 PenHandle CreatePen(int width, uint32_t rgb);
 void DeletePen(PenHandle pen);
@@ -39,8 +42,20 @@ void DeleteBrush(BrushHandle brush);
 // erase was requested); EndPaint shows the result and empties the region.
 DeviceContext BeginPaint(WindowHandle window);
 void EndPaint(WindowHandle window, DeviceContext dc);
+// A context on the whole client area outside of a paint (the image is shown on release).
+DeviceContext GetDC(WindowHandle window);
+void ReleaseDC(WindowHandle window, DeviceContext dc);
 // The bounding rectangle of the region being painted.
 Rect GetUpdateRect(DeviceContext dc);
+
+// The drawing surface in device pixels: the client image, or a page's printable area.
+int GetDeviceWidth(DeviceContext dc);
+int GetDeviceHeight(DeviceContext dc);
+// Page contexts: logical coordinates 0..windowExt map onto device pixels 0..viewportExt, x and y
+// scaled independently (so logical units need not be square). Lines, texts, font heights and pen
+// widths all scale. A window context ignores the mapping and draws in pixels.
+void SetAnisotropicMapping(DeviceContext dc, int windowExtX, int windowExtY, int viewportExtX,
+                           int viewportExtY);
 
 // Each Select returns what was selected before, so it can be restored. A fresh context has a
 // black 1-pixel pen, a white brush, a system font, left/top alignment, white background colour.

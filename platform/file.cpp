@@ -147,12 +147,13 @@ int WriteFile(FileHandle file, const void* buffer, int count, int32_t* error) {
     return Transfer(file, static_cast<const char*>(buffer), count, error, ::write, ENOSPC);
 }
 
-void CloseFile(FileHandle file) {
+int32_t CloseFile(FileHandle file) {
     if (file == nullptr) {
-        return;
+        return 0;
     }
-    close(file->fd);  // also releases the hold
+    const int32_t error = close(file->fd) == 0 ? 0 : errno;  // also releases the hold
     delete file;
+    return error;
 }
 
 }  // namespace platform

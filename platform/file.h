@@ -35,6 +35,7 @@ FileOpenResult OpenFile(const char* path, FileAccess access, FileCreation creati
 int ReadFile(FileHandle file, void* buffer, int count, int32_t* error = nullptr);
 int WriteFile(FileHandle file, const void* buffer, int count, int32_t* error = nullptr);
 
-void CloseFile(FileHandle file);
+// 0, or the system error code when the last written data could not be stored.
+int32_t CloseFile(FileHandle file);
 
 }  // namespace platform

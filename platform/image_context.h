@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QImage>
+#include <QPaintDevice>
+#include <QPainter>
 #include <QRegion>
 #include <cstdint>
 
@@ -17,6 +19,10 @@ uint32_t FromQRgb(QRgb pixel);
 // A fresh context drawing onto image, clipped to the part of clip that lies on the image. The
 // image must outlive the context.
 DeviceContext CreateImageContext(QImage* image, const QRegion& clip);
+// A fresh context drawing through painter onto device (a printed page), under the logical
+// mapping that SetAnisotropicMapping sets; drawing waits until the painter is active. Deleted
+// like an image context.
+DeviceContext CreatePainterContext(QPainter* painter, QPaintDevice* device);
 void DeleteImageContext(DeviceContext dc);
 
 // Fills the part of region that lies on the image, exactly on pixel boundaries.

@@ -690,6 +690,20 @@ void EndPaint(WindowHandle window, DeviceContext dc) {
     }
 }
 
+DeviceContext GetDC(WindowHandle window) {
+    if (!IsLive(window)) {
+        return nullptr;
+    }
+    return CreateImageContext(&window->image, QRegion(window->image.rect()));
+}
+
+void ReleaseDC(WindowHandle window, DeviceContext dc) {
+    DeleteImageContext(dc);
+    if (IsLive(window) && dc != nullptr) {
+        window->client->update();
+    }
+}
+
 uint32_t GetClientPixel(WindowHandle window, int x, int y) {
     if (!IsLive(window) || !window->image.rect().contains(x, y)) {
         return kInvalidPixel;

@@ -1,0 +1,157 @@
+// Printing through Qt PrintSupport: QPrintDialog lists the system's printers and offers printing
+// to a PDF file; the page is painted by a QPainter on the QPrinter, reached by the system code
+// through a device context.
+#include "platform/printer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <algorithm>
+#include <atomic>
+#include <vector>
+
+#include "platform/image_context.h"
+#include "platform/text_codec.h"
+#include "platform/window_widgets.h"
+
+namespace platform {
+namespace {
+
+struct PrinterObject {
+    QPrinter printer{QPrinter::HighResolution};
+    QPainter painter;
+    DeviceContext dc = nullptr;
+    int pagesStarted = 0;
+};
+
+std::atomic<PrintDialogHook> printDialogHook{nullptr};
+
+// Printer contexts alive now; window thread only.
+std::vector<PrinterObject*>& LivePrinters() {
+    static std::vector<PrinterObject*> printers;
+    return printers;
+}
+
+PrinterObject* FindPrinter(DeviceContext dc) {
+    if (dc == nullptr) {
+        return nullptr;
+    }
+    for (PrinterObject* p : LivePrinters()) {
+        if (p->dc == dc) {
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+// Without any printer the dialog offers only the PDF file; it proposes one in the working
+// directory, beside the settings file, so that Return alone prints.
+void ProposePdfFile(QPrinter* printer) {
+    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(QDir::current().absoluteFilePath(QStringLiteral("KVXMon.pdf")));
+    }
+}
+
+}  // namespace
+
+void SetPrintDialogHook(PrintDialogHook hook) {
+    printDialogHook.store(hook);
+}
+
+uint32_t ChoosePrinter(WindowHandle owner, DeviceContext* printer) {
+    if (printer == nullptr) {
+        return 1;
+    }
+    *printer = nullptr;
+    auto* p = new PrinterObject;
+    if (PrintDialogHook hook = printDialogHook.load()) {
+        char path[1024] = {};
+        bool landscape = false;
+        const uint32_t result = hook(path, sizeof path, &landscape);
+        if (result != 0 || path[0] == '\0') {
+            delete p;
+            return result;
+        }
+        p->printer.setOutputFormat(QPrinter::PdfFormat);
+        p->printer.setOutputFileName(QFile::decodeName(path));
+        p->printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    } else {
+        // The dialog needs the widget application; a program without it has no printer choice.
+        if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+            delete p;
+            return 1;
+        }
+        ProposePdfFile(&p->printer);
+        QPrintDialog dialog(&p->printer, WindowWidget(owner));
+        if (dialog.exec() != QDialog::Accepted) {
+            delete p;
+            return 0;
+        }
+    }
+    if (!p->printer.isValid()) {
+        delete p;
+        return 2;
+    }
+    p->dc = CreatePainterContext(&p->painter, &p->printer);
+    LivePrinters().push_back(p);
+    *printer = p->dc;
+    return 0;
+}
+
+void DeletePrinterContext(DeviceContext printer) {
+    PrinterObject* p = FindPrinter(printer);
+    if (p == nullptr) {
+        return;
+    }
+    auto& live = LivePrinters();
+    live.erase(std::remove(live.begin(), live.end(), p), live.end());
+    DeleteImageContext(p->dc);
+    if (p->painter.isActive()) {
+        // A document never ended is abandoned, not printed half-drawn.
+        p->printer.abort();
+        p->painter.end();
+    }
+    delete p;
+}
+
+int StartDoc(DeviceContext printer, const char* documentName) {
+    PrinterObject* p = FindPrinter(printer);
+    if (p == nullptr || p->painter.isActive()) {
+        return 0;
+    }
+    p->printer.setDocName(FromWindows1252(documentName != nullptr ? documentName : ""));
+    p->pagesStarted = 0;
+    return p->painter.begin(&p->printer) ? 1 : 0;
+}
+
+int StartPage(DeviceContext printer) {
+    PrinterObject* p = FindPrinter(printer);
+    if (p == nullptr || !p->painter.isActive()) {
+        return 0;
+    }
+    // The painter opens the first page itself; every later one is asked for.
+    if (p->pagesStarted > 0 && !p->printer.newPage()) {
+        return 0;
+    }
+    ++p->pagesStarted;
+    return 1;
+}
+
+int EndPage(DeviceContext printer) {
+    PrinterObject* p = FindPrinter(printer);
+    return p != nullptr && p->painter.isActive() && p->pagesStarted > 0 ? 1 : 0;
+}
+
+int EndDoc(DeviceContext printer) {
+    PrinterObject* p = FindPrinter(printer);
+    if (p == nullptr || !p->painter.isActive()) {
+        return 0;
+    }
+    return p->painter.end() ? 1 : 0;
+}
+
+}  // namespace platform

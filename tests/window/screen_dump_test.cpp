@@ -1,0 +1,219 @@
+// The screen dump: the description block at every display depth, files that Qt's own image
+// reader opens with the right pixels, and every failure under the caption "Screen Dump".
+#include "output/screen_dump.h"
+
+#include <unistd.h>
+
+#include <QImage>
+#include <QMenuBar>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "platform/file_dialog.h"
+#include "window_fixture.h"
+
+namespace {
+
+std::string bmpTarget;  // empty: the dialog is cancelled
+int dialogsShown = 0;
+
+uint32_t AnswerSaveDialog(platform::FileDialogKind kind, const platform::FileDialogSpec& files,
+                          char* path, int size) {
+    ++dialogsShown;
+    EXPECT_EQ(kind, platform::FileDialogKind::Save);
+    EXPECT_STREQ(files.filterDescription, "Bitmap File (*.bmp)");
+    EXPECT_STREQ(files.pattern, "*.bmp");
+    EXPECT_STREQ(files.defaultExtension, "bmp");
+    EXPECT_TRUE(files.overwritePrompt);
+    std::snprintf(path, static_cast<size_t>(size), "%s", bmpTarget.c_str());
+    return 0;
+}
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+int allocations = 0;
+int failAllocationNumber = 0;  // 0: none fails
+void* CountingCalloc(size_t count, size_t size) {
+    return ++allocations == failAllocationNumber ? nullptr : std::calloc(count, size);
+}
+
+}  // namespace
+
+class ScreenDump : public KvxWindowTest {
+  protected:
+    void SetUp() override {
+        KvxWindowTest::SetUp();
+        platform::SetFileDialogHook(AnswerSaveDialog);
+        bmpTarget = (dir / "shot.bmp").string();
+        dialogsShown = 0;
+        allocations = 0;
+        failAllocationNumber = 0;
+        SetBitmapAllocator(CountingCalloc);
+    }
+    void TearDown() override {
+        SetBitmapAllocator(nullptr);
+        platform::SetFileDialogHook(nullptr);
+        KvxWindowTest::TearDown();
+    }
+    // The file written for a bitmap, through the save dialog's hook.
+    std::vector<uint8_t> Dump(platform::BitmapHandle bitmap) {
+        std::filesystem::remove(bmpTarget);
+        WriteBitmapFile(window, BuildBitmapInfo(window, bitmap), bitmap);
+        return ReadFileBytes(bmpTarget);
+    }
+};
+
+TEST_F(ScreenDump, DescriptionAndFileAtEveryDepthReadBackByQt) {
+    // A 5 x 3 picture: odd width, so every depth pads its rows; distinct top and bottom rows.
+    const uint32_t k = 0, w = platform::Rgb(255, 255, 255), r = platform::Rgb(255, 0, 0),
+                   b = platform::Rgb(0, 0, 255);
+    const std::vector<uint32_t> picture = {w, k, r, b, w, k, k, w, w, k, r, r, k, b, b};
+    const struct {
+        int depth;
+        uint32_t colours, offset, rowBytes;
+    } cases[] = {{1, 2, 62, 4},           {4, 16, 118, 4}, {8, 256, 1078, 8},
+                 {16, 65536, 262198, 12}, {24, 0, 54, 16}, {32, 0, 54, 20}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.depth);
+        platform::BitmapHandle bitmap = platform::CreateBitmap(5, 3, c.depth, picture.data());
+        const std::vector<uint8_t> file = Dump(bitmap);
+        platform::DeleteBitmap(bitmap);
+        ASSERT_GT(file.size(), 54u);
+        EXPECT_EQ(file[0], 'B');
+        EXPECT_EQ(file[1], 'M');
+        EXPECT_EQ(Le32(file, 2), file.size());
+        EXPECT_EQ(Le32(file, 10), c.offset);
+        EXPECT_EQ(Le32(file, 14), 40u);
+        EXPECT_EQ(static_cast<int32_t>(Le32(file, 18)), 5);
+        EXPECT_EQ(static_cast<int32_t>(Le32(file, 22)), 3);  // positive: bottom row first
+        EXPECT_EQ(Le16(file, 26), 1);
+        EXPECT_EQ(Le16(file, 28), c.depth);
+        EXPECT_EQ(Le32(file, 30), 0u);
+        EXPECT_EQ(Le32(file, 34), 3 * c.rowBytes);
+        EXPECT_EQ(Le32(file, 46), c.colours);
+        EXPECT_EQ(file.size(), c.offset + 3 * c.rowBytes);
+        QImage read;
+        ASSERT_TRUE(read.loadFromData(file.data(), static_cast<int>(file.size()), "BMP"));
+        ASSERT_EQ(read.size(), QSize(5, 3));
+        for (int i = 0; i < 15; ++i) {
+            // Five bits per colour at 16 bits; the reader leaves the low bits clear.
+            const uint32_t want =
+                picture[static_cast<size_t>(i)] & (c.depth == 16 ? 0xF8F8F8 : ~0u);
+            const uint32_t got =
+                platform::Rgb(qRed(read.pixel(i % 5, i / 5)), qGreen(read.pixel(i % 5, i / 5)),
+                              qBlue(read.pixel(i % 5, i / 5)));
+            // One bit per pixel keeps black and white only.
+            if (c.depth > 1 || want == k || want == w) {
+                EXPECT_EQ(got, want) << i;
+            }
+        }
+    }
+    EXPECT_EQ(dialogsShown, 6);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ScreenDump, WindowAsShownBottomRowFirstReplacingAnOldFile) {
+    ASSERT_NE(Start(), nullptr);
+    boxes.clear();  // the absent port
+    char identity[kIdentitySize] = "KVX-100 #42";
+    StoreIdentity(identity);
+    liveValues.measurement.store(57);  // not yet painted: the dump refreshes the bar itself
+    WriteFileBytes(bmpTarget, std::vector<uint8_t>(3'000'000, 0xEE));
+    RunScreenDumpCommand(window);
+    EXPECT_TRUE(boxes.empty());
+    const std::vector<uint8_t> file = ReadFileBytes(bmpTarget);
+    ASSERT_GT(file.size(), 54u);
+    EXPECT_EQ(Le32(file, 2), file.size());
+    QWidget* top = platform::WindowWidget(window);
+    const int width = static_cast<int32_t>(Le32(file, 18));
+    const int height = static_cast<int32_t>(Le32(file, 22));
+    EXPECT_EQ(QSize(width, height), top->size());
+    const int bits = Le16(file, 28);
+    ASSERT_TRUE(bits == 24 || bits == 32) << bits;
+    const size_t stride = (static_cast<size_t>(width) * bits / 8 + 3) / 4 * 4;
+    EXPECT_EQ(file.size(), Le32(file, 10) + stride * height);
+    // Rows are stored bottom first: file row height-1-y holds window row y.
+    const QPoint client = platform::ClientWidget(window)->mapTo(top, QPoint(0, 0));
+    ASSERT_GT(client.y(), 0);
+    auto fileRgb = [&](int x, int y) {
+        const size_t at = Le32(file, 10) + stride * (height - 1 - y) + x * bits / 8;
+        return platform::Rgb(file[at + 2], file[at + 1], file[at]);
+    };
+    QImage read;
+    ASSERT_TRUE(read.loadFromData(file.data(), static_cast<int>(file.size()), "BMP"));
+    for (int y = 0; y < kClientHeight; y += 3) {
+        for (int x = 0; x < kClientWidth; x += 3) {
+            if (x >= 258 && x < 322) {
+                continue;  // the Reset buttons lie over the client image
+            }
+            const uint32_t want = platform::GetClientPixel(window, x, y);
+            ASSERT_EQ(fileRgb(client.x() + x, client.y() + y), want) << x << "," << y;
+            const QRgb p = read.pixel(client.x() + x, client.y() + y);
+            ASSERT_EQ(platform::Rgb(qRed(p), qGreen(p), qBlue(p)), want) << x << "," << y;
+        }
+    }
+    // The identity bar was refreshed before the capture: the identity is in the picture.
+    bool dark = false;
+    for (int x = 120; x < 300 && !dark; ++x) {
+        dark = fileRgb(client.x() + x, client.y() + 35) == platform::Rgb(0, 0, 0);
+    }
+    EXPECT_TRUE(dark);
+}
+
+TEST_F(ScreenDump, FailuresShowTheirSlotAndWriteNothing) {
+    ASSERT_NE(Start(), nullptr);
+    boxes.clear();
+    // Cancel: nothing shown, nothing written.
+    bmpTarget.clear();
+    RunScreenDumpCommand(window);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(dialogsShown, 1);
+
+    // A folder the program may not write to. Root writes anywhere, so then sysfs stands in.
+    const auto locked = dir / "locked";
+    std::filesystem::create_directories(locked);
+    std::filesystem::permissions(
+        locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const bool rootWrites = access(locked.c_str(), W_OK) == 0;
+    bmpTarget = rootWrites ? "/sys/kvx_dump.bmp" : (locked / "shot.bmp").string();
+    RunScreenDumpCommand(window);
+    EXPECT_FALSE(std::filesystem::exists(bmpTarget));
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+    EXPECT_TRUE(std::filesystem::is_empty(locked));
+
+    // No description block, no pixel buffer, no bitmap: no dialog and no file either.
+    bmpTarget = (dir / "never.bmp").string();
+    dialogsShown = 0;
+    for (int failing : {1, 2}) {
+        allocations = 0;
+        failAllocationNumber = failing;
+        RunScreenDumpCommand(window);
+    }
+    failAllocationNumber = 0;
+    WriteBitmapFile(window, BuildBitmapInfo(window, nullptr), nullptr);
+    EXPECT_EQ(dialogsShown, 0);
+    EXPECT_FALSE(std::filesystem::exists(bmpTarget));
+    EXPECT_EQ(boxes, (std::vector<std::string>{
+                         "Error creating the BMP-file: 13|Screen Dump",
+                         "Error allocating memory for bitmap|Screen Dump",
+                         "Error allocating memory for bitmap|Screen Dump",
+                         "Error retrieving BMP-color format|Screen Dump",
+                     }));
+}

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The Print menu as a user drives it, under a real X server and with the keyboard alone:
+# Alt+T, P, Return in the print dialog writes a one-page PDF report; Alt+T, S, a full path typed
+# into the save dialog and Return writes the bitmap. The device is kvxsim on a pty.
+# Usage: print_and_dump.sh KVXMON KVXSIM   (exit 77: Xvfb or xdotool missing)
+set -euo pipefail
+kvxmon=$1
+kvxsim=$2
+for tool in Xvfb xdotool pdfinfo pdftotext; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIP: $tool is not installed" >&2
+        exit 77
+    fi
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+# Waits up to $1 tenths of a second for the command that follows to succeed.
+await() {
+    local tenths=$1
+    shift
+    for _ in $(seq "$tenths"); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# A display of our own: Xvfb picks a free number and writes it to the pipe.
+exec {display_fd}<> <(:)
+Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+read -r -t 10 -u "$display_fd" number || fail "Xvfb did not start"
+export DISPLAY=":$number"
+export QT_QPA_PLATFORM=xcb
+
+"$kvxsim" --link "$work/COM1" --identity "KVX-XVFB 7" --wave steady --min 60 --max 60 \
+    >/dev/null &
+pids+=($!)
+await 50 test -e "$work/COM1" || fail "kvxsim did not start"
+export KVXMON_COM1="$work/COM1"
+
+cd "$work"
+"$kvxmon" >"$work/kvxmon.log" 2>&1 &
+pids+=($!)
+await 100 xdotool search --name "Korvex" || fail "the main window did not appear"
+main=$(xdotool search --name "Korvex" | head -1)
+# No window manager: the window takes the focus when asked directly.
+xdotool windowfocus --sync "$main"
+sleep 2  # a few seconds of measurements and the identity poll
+
+# Print: the dialog proposes a PDF file in the working directory when there is no printer.
+xdotool key --clearmodifiers alt+t
+sleep 1
+xdotool key p
+await 150 xdotool search --name "^Print" || fail "the print dialog did not appear"
+sleep 1
+xdotool key Return
+await 100 test -s "$work/KVXMon.pdf" || fail "no PDF was written"
+await 50 pdfinfo "$work/KVXMon.pdf" || fail "the PDF is not readable"
+pdfinfo "$work/KVXMon.pdf" | grep -Eq '^Pages: +1$' || fail "the report is not one page"
+text=$(pdftotext -layout "$work/KVXMon.pdf" -)
+grep -q "Tessaron: *KVX-XVFB 7" <<<"$text" || fail "no identity in the report: $text"
+grep -q "Parameters" <<<"$text" || fail "no listing in the report: $text"
+
+# Screen dump: a full path typed into the save dialog's name field, then Return.
+xdotool windowfocus --sync "$main"
+xdotool key --clearmodifiers alt+t
+sleep 1
+xdotool key s
+await 150 xdotool search --name "^Save" || fail "the save dialog did not appear"
+sleep 1
+xdotool type --delay 20 "$work/shot"
+xdotool key Return
+await 100 test -s "$work/shot.bmp" || fail "no bitmap was written (the default extension)"
+sleep 0.5
+size=$(stat -c %s "$work/shot.bmp")
+header=$(od -An -tu4 -j2 -N4 "$work/shot.bmp" | tr -d ' ')
+[ "$(head -c2 "$work/shot.bmp")" = "BM" ] || fail "the bitmap does not start with BM"
+[ "$header" = "$size" ] || fail "file size field $header, file $size"
+echo "PASS: one-page report and a $size-byte bitmap"
