@@ -1,12 +1,17 @@
 // Program entry: the window system, the main window, the message loop.
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/main_window.h"
-#include "records/settings.h"
 #include "platform/window.h"
+#include "records/settings.h"
 
 int main(int argc, char** argv) {
-    platform::InitApplication(argc, argv);
+    if (!platform::InitApplication(argc, argv)) {
+        // Before anything is opened: no port is held and no settings file is written.
+        std::fputs("kvxmon: no display; set DISPLAY, or run it under xvfb-run\n", stderr);
+        return 1;
+    }
     SetSettingsDefaults(settings);
     platform::WindowHandle window = StartMainWindow();
     if (window == nullptr) {

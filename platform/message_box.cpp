@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
+#include <QShowEvent>
 #include <atomic>
 
 #include "platform/text_codec.h"
@@ -11,6 +13,32 @@
 namespace platform {
 namespace {
 std::atomic<MessageBoxHook> messageBoxHook{nullptr};
+
+// Qt centres a box on its owner, but an owner that is still being created has no place yet and
+// the box would land in the screen's corner. Such a box is centred on the screen's free area,
+// where the main window appears too. The box has its final size only once its own show has run.
+class OwnedMessageBox : public QMessageBox {
+  public:
+    explicit OwnedMessageBox(QWidget* owner) : QMessageBox(owner) {}
+
+  protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        const QWidget* owner = parentWidget();
+        if (owner != nullptr && owner->isVisible()) {
+            return;
+        }
+        const QScreen* screen = owner != nullptr ? owner->screen() : this->screen();
+        if (screen == nullptr) {
+            screen = QGuiApplication::primaryScreen();
+        }
+        if (screen != nullptr) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+};
 }  // namespace
 
 void SetMessageBoxHook(MessageBoxHook hook) {
@@ -26,9 +54,10 @@ MessageResult ShowMessageBox(WindowHandle owner, const char* text, const char* c
         // No window system to show it on: the answer that keeps the program safe.
         return buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Ok;
     }
-    // Owned by the window (centred on it, modal); the window's timers and paints go on in the
-    // box's own event loop. An owner that is not a live window gives a box of its own.
-    QMessageBox box(WindowWidget(owner));
+    // Owned by the window (centred on it, or on the screen while it is not shown; modal); the
+    // window's timers and paints go on in the box's own event loop. An owner that is not a live
+    // window gives a box of its own.
+    OwnedMessageBox box(WindowWidget(owner));
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowTitle(FromWindows1252(caption));
     box.setText(FromWindows1252(text));

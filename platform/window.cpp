@@ -335,20 +335,22 @@ void AddMenuCommand(WindowObject* window, QAction* action, int commandId) {
 
 }  // namespace
 
-void InitApplication(int& argc, char** argv) {
+bool InitApplication(int& argc, char** argv) {
     if (QCoreApplication::instance() != nullptr) {
-        return;
+        return true;
     }
-    // Without any display a start must not abort: run on the offscreen platform instead.
+    // Qt would abort here, or an offscreen fallback would leave a program without a window that
+    // holds the serial port until it is killed; the caller says so and ends instead.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return false;
     }
     // Lives for the whole run; argc must stay valid as long as the application.
     static QApplication* application = new QApplication(argc, argv);
     // The program ends by its quit message only, not when its last window disappears.
     QApplication::setQuitOnLastWindowClosed(false);
     (void)application;
+    return true;
 }
 
 WindowHandle CreateMainWindow(const char* title, int clientWidth, int clientHeight,
