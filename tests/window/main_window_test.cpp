@@ -114,7 +114,6 @@ TEST_F(MainWindow, SettingsFileThatIsAFifoIsReportedNotWaitedFor) {
     ASSERT_EQ(mkfifo("KVXMon.cnf", 0600), 0);
     ASSERT_NE(Start(), nullptr);
     ASSERT_FALSE(boxes.empty());
-    EXPECT_EQ(boxes[0],
-              "Error opening configuration file: 22|" + boxes[0].substr(boxes[0].find('|') + 1));
+    EXPECT_EQ(boxes[0].substr(0, boxes[0].find('|')), "Error opening configuration file: 22");
     EXPECT_EQ(boxes.size(), 2u);  // and the port's slot 85
 }
