@@ -216,9 +216,12 @@ struct XServer {
             return false;
         }
         fcntl(fds[1], F_SETFD, 0);  // only the write end goes to the server
+        // Quiet: it reports every display number it finds taken on its way to a free one.
+        const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
         child.pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
                            "1280x800x24", "-nolisten", "tcp"},
-                          Environment({}));
+                          Environment({}), "", quiet);
+        close(quiet);
         close(fds[1]);
         std::string number;
         pollfd p{fds[0], POLLIN, 0};
