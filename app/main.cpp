@@ -42,7 +42,11 @@ int main(int argc, char** argv) {
     if (int code = AnswerInfoOption(argc, argv); code >= 0) {
         return code;
     }
-    platform::InitApplication(argc, argv);
+    if (!platform::InitApplication(argc, argv)) {
+        // Before anything is opened: no port is held and no settings file is written.
+        std::fputs("kvxmon: no display; set DISPLAY, or run it under xvfb-run\n", stderr);
+        return 1;
+    }
     SetSettingsDefaults(settings);
     platform::WindowHandle window = StartMainWindow();
     if (window == nullptr) {

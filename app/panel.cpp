@@ -16,12 +16,21 @@ constexpr int kValueRight = 250;
 constexpr int kMeasurementBottom = 153;
 constexpr int kMeasurementCellTop = kMeasurementBottom - 40;
 constexpr int kDudtX = 260;
+constexpr int kDpdtBottom = 273;
+constexpr int kDpdtCellTop = kDpdtBottom - 25;
 constexpr char kNoValue[] = "--";
 
 // Whether the last measurement the panel really drew had three digits. The repaint rule alone
 // cannot know: the measurement may change between its tick and the paint that follows, and a
 // two-digit value drawn over three digits would leave the hundreds digit standing.
 bool drawnMeasurementWide = false;
+// The same for the dP/dt row: "  --" (function off) and "--" (no value) are narrower than a
+// three-digit peak, so either drawn over one needs the panel refilled first.
+bool drawnDpdtWide = false;
+
+bool DpdtWide(int32_t peak, uint16_t dpdtModeWord) {
+    return dpdtModeWord != 0 && peak >= 100;
+}
 
 void Text(platform::DeviceContext dc, int x, int y, const char* text) {
     platform::TextOut(dc, x, y, text, static_cast<int>(std::strlen(text)));
@@ -74,6 +83,7 @@ void FormatDpdtPeak(int32_t value, uint16_t dpdtModeWord, char out[16]) {
 
 void ResetPanelState() {
     drawnMeasurementWide = false;
+    drawnDpdtWide = false;
 }
 
 void PaintMainWindow(platform::WindowHandle window) {
@@ -92,9 +102,17 @@ void PaintMainWindow(platform::WindowHandle window) {
     const int32_t measurement = liveValues.measurement.load(std::memory_order_relaxed);
     const bool cellInUpdate =
         Overlaps(update, 0, kMeasurementCellTop, kValueRight, kMeasurementBottom);
+    // Likewise one reading of the dP/dt row's two inputs, for the refill and the text.
+    const int32_t dpdtPeak = liveValues.dPdtPeak.load(std::memory_order_relaxed);
+    const uint16_t dpdtModeWord =
+        parameterSet.deviceWords[dpdtMode].load(std::memory_order_relaxed);
+    const bool dpdtCellInUpdate = Overlaps(update, 0, kDpdtCellTop, kValueRight, kDpdtBottom);
 
     bool refillPanel = windowFlags.panelRepaint.exchange(0, std::memory_order_relaxed) != 0;
     if (cellInUpdate && measurement < 100 && drawnMeasurementWide) {
+        refillPanel = true;
+    }
+    if (dpdtCellInUpdate && drawnDpdtWide && !DpdtWide(dpdtPeak, dpdtModeWord)) {
         refillPanel = true;
     }
     if (refillPanel) {
@@ -153,9 +171,11 @@ void PaintMainWindow(platform::WindowHandle window) {
     }
 
     platform::SelectFont(dc, displayObjects.valueFont);
-    FormatDpdtPeak(liveValues.dPdtPeak.load(std::memory_order_relaxed),
-                   parameterSet.deviceWords[dpdtMode].load(std::memory_order_relaxed), value);
-    Text(dc, kValueRight, 273, value);
+    FormatDpdtPeak(dpdtPeak, dpdtModeWord, value);
+    Text(dc, kValueRight, kDpdtBottom, value);
+    if (dpdtCellInUpdate) {
+        drawnDpdtWide = DpdtWide(dpdtPeak, dpdtModeWord);
+    }
     FormatPeak(liveValues.maxPeak.load(std::memory_order_relaxed), value);
     Text(dc, kValueRight, 103, value);
     FormatPeak(liveValues.minPeak.load(std::memory_order_relaxed), value);

@@ -63,7 +63,12 @@ void OnParameter(uint16_t value) {
     }
     uint16_t stored = static_cast<uint16_t>(value - kParameterTable[word].transferCode);
     // Release: whoever sees word 0 of a reply also sees the words the reply carried before it.
-    parameterSet.deviceWords[word].store(stored, std::memory_order_release);
+    const uint16_t before =
+        parameterSet.deviceWords[word].exchange(stored, std::memory_order_release);
+    // The dP/dt row shows its dashes or its peak by this word, so a change must be painted.
+    if (word == dpdtMode && before != stored) {
+        windowFlags.valuesChanged.store(1, std::memory_order_relaxed);
+    }
     if (word == limit1Mode) {
         if (platform::EventHandle event = replyEvent.load(std::memory_order_acquire)) {
             platform::SetEvent(event);
@@ -87,6 +92,8 @@ void OnIdentity(uint16_t value) {
         if (pos < kIdentitySize) {
             liveValues.identity[pos].store(0, std::memory_order_relaxed);
         }
+        // A complete identity is news for the identity bar even while every value stays still.
+        windowFlags.valuesChanged.store(1, std::memory_order_relaxed);
     } else if (pos < kIdentitySize - 1) {
         // The last byte stays a terminator: a device that sends more than 43 characters loses
         // the excess, and the text can be read as zero-terminated at any moment.

@@ -85,6 +85,11 @@ FileOpenResult OpenFile(const char* path, FileAccess access, FileCreation creati
     if (S_ISDIR(info.st_mode)) {
         return Fail(fd, EISDIR);
     }
+    // A FIFO, a device or a socket may block every read or write for good, or have no end at
+    // all; only plain files are read and written here.
+    if (!S_ISREG(info.st_mode)) {
+        return Fail(fd, EINVAL);
+    }
     int flags = fcntl(fd, F_GETFL);
     if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return Fail(fd, errno);

@@ -26,7 +26,9 @@ struct FileOpenResult {
 
 // exclusive: the open fails with EWOULDBLOCK while another open description holds the file
 // exclusively, and holds it so until CloseFile. An existing file is never emptied before the hold
-// is taken. Directories are refused with EISDIR. The descriptor is not inherited by children.
+// is taken. Directories are refused with EISDIR, anything else that is not a regular file (a FIFO,
+// a device, a socket) with EINVAL; the open itself never blocks. The descriptor is not inherited by
+// children.
 FileOpenResult OpenFile(const char* path, FileAccess access, FileCreation creation, bool exclusive);
 
 // Both move up to count bytes from the current position, continuing after partial transfers,

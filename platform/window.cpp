@@ -212,6 +212,20 @@ class ClientAreaWidget : public QWidget {
         setFixedSize(size);
         setFocusPolicy(Qt::StrongFocus);
         setAttribute(Qt::WA_OpaquePaintEvent);
+        releaseTimer_.setSingleShot(true);
+        // When the wait ends, input the window system has already read may still be queued
+        // behind the timer: one more turn of the event loop lets a waiting press come first.
+        // The serial keeps that late turn from ending the wait of a newer release.
+        connect(&releaseTimer_, &QTimer::timeout, this, [this]() {
+            QMetaObject::invokeMethod(
+                this,
+                [this, serial = releaseSerial_]() {
+                    if (serial == releaseSerial_) {
+                        DeliverPendingRelease();
+                    }
+                },
+                Qt::QueuedConnection);
+        });
     }
     QSize sizeHint() const override { return size_; }
 
@@ -227,21 +241,39 @@ class ClientAreaWidget : public QWidget {
 
     void keyPressEvent(QKeyEvent* event) override {
         event->accept();
+        const int key = VirtualKey(event);
+        bool repeat = event->isAutoRepeat();
+        if (releasePending_) {
+            if (key == pendingKey_ && IsRepeatPair(pendingTime_, event->timestamp())) {
+                // The held-back release and this press are one step of the server's auto-repeat.
+                releasePending_ = false;
+                releaseTimer_.stop();
+                repeat = true;
+            } else {
+                DeliverPendingRelease();
+            }
+        }
         WindowMessage message{MessageType::KeyDown};
-        message.key = VirtualKey(event);
-        message.autoRepeat = event->isAutoRepeat();
+        message.key = key;
+        message.autoRepeat = repeat;
         Deliver(window_, message);
     }
 
     void keyReleaseEvent(QKeyEvent* event) override {
         event->accept();
-        // Qt pairs every auto-repeated press with a release; a held key is released only once.
+        // Qt pairs every auto-repeated press with a release and flags the pair when it finds the
+        // press already queued; a held key is released only once.
         if (event->isAutoRepeat()) {
             return;
         }
-        WindowMessage message{MessageType::KeyUp};
-        message.key = VirtualKey(event);
-        Deliver(window_, message);
+        // Qt finds that press only when it has already arrived, so an unflagged release may still
+        // be half of a repeat: it is held back until a press of the same key has had its chance.
+        DeliverPendingRelease();
+        releasePending_ = true;
+        pendingKey_ = VirtualKey(event);
+        pendingTime_ = event->timestamp();
+        ++releaseSerial_;
+        releaseTimer_.start(kReleaseGraceMs);
     }
 
     void focusInEvent(QFocusEvent* event) override {
@@ -258,8 +290,36 @@ class ClientAreaWidget : public QWidget {
     bool focusNextPrevChild(bool) override { return false; }
 
   private:
+    // An auto-repeat's release and press carry the same server time; a person cannot lift and
+    // press a key again within a few milliseconds.
+    static constexpr quint64 kRepeatPairMs = 5;
+    // How long a release waits for its press. The server sends both together, so the press is
+    // normally in hand within a millisecond; the wait only has to outlast a paint.
+    static constexpr int kReleaseGraceMs = 40;
+
+    static bool IsRepeatPair(quint64 releaseTime, quint64 pressTime) {
+        return (pressTime >= releaseTime ? pressTime - releaseTime : releaseTime - pressTime) <=
+               kRepeatPairMs;
+    }
+
+    void DeliverPendingRelease() {
+        if (!releasePending_) {
+            return;
+        }
+        releasePending_ = false;
+        releaseTimer_.stop();
+        WindowMessage message{MessageType::KeyUp};
+        message.key = pendingKey_;
+        Deliver(window_, message);
+    }
+
     WindowObject* window_;
     QSize size_;
+    bool releasePending_ = false;
+    int pendingKey_ = 0;
+    quint64 pendingTime_ = 0;
+    unsigned releaseSerial_ = 0;
+    QTimer releaseTimer_;
 };
 
 void SchedulePaint(WindowObject* window) {
@@ -336,14 +396,15 @@ void AddMenuCommand(WindowObject* window, QAction* action, int commandId) {
 
 }  // namespace
 
-void InitApplication(int& argc, char** argv) {
+bool InitApplication(int& argc, char** argv) {
     if (QCoreApplication::instance() != nullptr) {
-        return;
+        return true;
     }
-    // Without any display a start must not abort: run on the offscreen platform instead.
+    // Qt would abort here, or an offscreen fallback would leave a program without a window that
+    // holds the serial port until it is killed; the caller says so and ends instead.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return false;
     }
     // Lives for the whole run; argc must stay valid as long as the application.
     static QApplication* application = new QApplication(argc, argv);
@@ -354,6 +415,7 @@ void InitApplication(int& argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("kvxmon"));
     (void)application;
     SetMessagePresenter(ShowWindowMessageBox);
+    return true;
 }
 
 WindowHandle CreateMainWindow(const char* title, int clientWidth, int clientHeight,

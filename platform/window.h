@@ -37,8 +37,10 @@ struct WindowMessage {
 // Returns true when the message was handled; false asks for the default processing.
 using WindowProcedure = bool (*)(WindowHandle window, const WindowMessage& message);
 
-// Must run first in main(): sets up the window system (offscreen where there is no display).
-void InitApplication(int& argc, char** argv);
+// Must run first in main(): sets up the window system. Returns false, having set up nothing,
+// when no display is given (DISPLAY, WAYLAND_DISPLAY) and no platform is named (QT_QPA_PLATFORM,
+// e.g. offscreen for tests): the window would be shown nowhere.
+bool InitApplication(int& argc, char** argv);
 
 // A fixed-size top-level window centred on the screen, with the given client size (below the
 // menu bar) and class background colour. The procedure receives Create before this returns.

@@ -39,8 +39,13 @@ fi
 export KVXMON_COM1="$work/COM1"
 cd "$work"
 
-if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    "$repo/build/kvxmon"
+# The platform is always named, so the demo never depends on what Qt would guess.
+if [ -n "${DISPLAY:-}" ]; then
+    QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-xcb} "$repo/build/kvxmon"
+    exit 0
+fi
+if [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-wayland} "$repo/build/kvxmon"
     exit 0
 fi
 

@@ -1,8 +1,12 @@
 #include "app/main_window.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QApplication>
+#include <QScreen>
+#include <QTimer>
 #include <fstream>
 #include <iterator>
 
@@ -86,4 +90,30 @@ TEST_F(MainWindow, CloseSavesAndReleasesTheLinkExitDoesNotSave) {
         CloseLink();
     }
     close(master);
+}
+
+TEST_F(MainWindow, BoxesDuringCreationAreCentredOnTheScreen) {
+    // A real box this time: the slot 85 box of the missing port, taken and closed as it shows.
+    platform::SetMessageBoxHook(nullptr);
+    QRect shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&shown]() {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            shown = box->frameGeometry();
+            box->close();
+        }
+    });
+    closer.start(10);
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(shown.isValid());
+    const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((shown.center() - centre).manhattanLength(), 4) << shown.x() << "," << shown.y();
+}
+
+TEST_F(MainWindow, SettingsFileThatIsAFifoIsReportedNotWaitedFor) {
+    ASSERT_EQ(mkfifo("KVXMon.cnf", 0600), 0);
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes[0].substr(0, boxes[0].find('|')), "Error opening configuration file: 22");
+    EXPECT_EQ(boxes.size(), 2u);  // and the port's slot 85
 }

@@ -96,6 +96,21 @@ TEST_F(PanelPaint, DpdtRow) {
     EXPECT_EQ(Sent(), Encoded(CMD_RESET_DPDT_PEAK));
     TickAndPaint(300);
     EXPECT_EQ(Capture(kDpdtValue), zero);  // "00" at once, no hundreds digit left over
+    Feed({600 + 150});
+    TickAndPaint(300);
+    Feed({3020});  // the function is switched off under a three-digit peak
+    TickAndPaint(300);
+    EXPECT_EQ(Capture(kDpdtValue), blank);
+}
+
+TEST_F(PanelPaint, IdentityShownWhileTheValuesStandStill) {
+    ASSERT_NE(Start(), nullptr);
+    Feed({57});
+    TickAndPaint(300);
+    const auto before = Capture(kIdentityArea);
+    Feed({65200 + 'K', 65200 + '7', MSG_IDENTITY_END});
+    TickAndPaint(300);
+    EXPECT_NE(Capture(kIdentityArea), before);
 }
 
 TEST_F(PanelPaint, DudtIndicatorShownByOneRepaintErasedByTheNext) {

@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "records/settings.h"
-#include "records/window_state.h"
 #include "link/protocol.h"
 #include "link/tx_ring.h"
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"
 #include "platform/message_box.h"
 #include "platform/window_widgets.h"
+#include "records/settings.h"
+#include "records/window_state.h"
 
 // Puts every process-wide record the window uses back into its start-up state. No link thread
 // runs between tests, so the records can simply be built anew.
@@ -97,19 +97,24 @@ class KvxWindowTest : public ::testing::Test {
         Tick(timerId);
         Paint();
     }
-    // A real key press on the client (a Qt key code), held through repeats, then released; Qt
-    // pairs each auto-repeated press with a release of its own.
+    // A real key press on the client (a Qt key code), held through repeats, then released. Each
+    // repeat is a release and a press with the same server time, as X sends them; Qt flags such
+    // a pair only when it finds the press already queued, so every other pair goes unflagged.
     void PressKey(int qtKey, int repeats = 0) {
         auto post = [this, qtKey](QEvent::Type type, bool repeat) {
             QKeyEvent event(type, qtKey, Qt::NoModifier, QString(), repeat);
+            event.setTimestamp(keyTime);
             QCoreApplication::sendEvent(platform::ClientWidget(window), &event);
         };
         post(QEvent::KeyPress, false);
         for (int i = 0; i < repeats; ++i) {
-            post(QEvent::KeyRelease, true);
-            post(QEvent::KeyPress, true);
+            keyTime += 40;
+            post(QEvent::KeyRelease, i % 2 == 0);
+            post(QEvent::KeyPress, i % 2 == 0);
         }
+        keyTime += 40;
         post(QEvent::KeyRelease, false);
+        keyTime += 100;
     }
     // Hands the parser long messages, as the reader thread would.
     void Feed(std::initializer_list<uint16_t> words) {
@@ -131,4 +136,5 @@ class KvxWindowTest : public ::testing::Test {
 
     platform::WindowHandle window = nullptr;
     std::filesystem::path dir, previousDir;
+    quint64 keyTime = 1000;  // the server time of the key events, in ms
 };
