@@ -2,11 +2,13 @@
 #include <cstdlib>
 
 #include "app/main_window.h"
-#include "records/settings.h"
+#include "platform/signals.h"
 #include "platform/window.h"
+#include "records/settings.h"
 
 int main(int argc, char** argv) {
     platform::InitApplication(argc, argv);
+    platform::CloseWindowsOnTerminationSignals();
     SetSettingsDefaults(settings);
     platform::WindowHandle window = StartMainWindow();
     if (window == nullptr) {

@@ -737,4 +737,8 @@ QAction* FindMenuAction(WindowHandle window, int commandId) {
     return nullptr;
 }
 
+std::vector<WindowHandle> LiveWindowHandles() {
+    return liveWindows;
+}
+
 }  // namespace platform
