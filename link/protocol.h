@@ -37,6 +37,9 @@ void StoreIdentity(const char in[kIdentitySize]);
 
 // Receive side, reader thread only. Chunks may split messages anywhere.
 void ParseReceived(const uint8_t* bytes, int count);
+// Where the next received byte goes in the 8-byte line buffer (0..7): the fuzz target and the
+// tests check that no stream moves it out.
+int ReceivePosition();
 // Back to the start-up state of the receiver and the live values (tests and start-up). Only
 // while no reader thread runs: the line buffer belongs to that thread.
 void ResetProtocolState();

@@ -166,6 +166,10 @@ void ParseReceived(const uint8_t* bytes, int count) {
     }
 }
 
+int ReceivePosition() {
+    return receiveState.lineLength;
+}
+
 void ReadIdentity(char out[kIdentitySize]) {
     for (int i = 0; i < kIdentitySize; ++i) {
         out[i] = liveValues.identity[i].load(std::memory_order_relaxed);
