@@ -3,12 +3,12 @@
 // Kept apart from the sending half so the parser builds without any window code.
 #include <cstdint>
 
-#include "records/settings.h"
-#include "records/window_state.h"
 #include "link/protocol.h"
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"
 #include "platform/event.h"
+#include "records/settings.h"
+#include "records/window_state.h"
 
 namespace {
 
@@ -127,7 +127,11 @@ void EvaluateLine() {
     while (length < kLineBufferSize && b[length] != 0) {
         ++length;
     }
-    if (length == 0) {
+    // A value needs two data bytes before its checksum. A shorter line would take the checksum
+    // for the value's low nibble, and a long message whose third byte lost its one set bit on the
+    // line (01h to 00h) would read as such a line and pass its check when its first two bytes
+    // are equal; the device never sends one.
+    if (length < 3) {
         return;
     }
     uint8_t sum = 0;
