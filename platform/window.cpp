@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
 #include <map>
 #include <utility>
 #include <vector>
@@ -65,6 +67,7 @@ struct WindowObject {
     QRegion paintRegion;
     DeviceContext paintContext = nullptr;
     bool destroying = false;
+    bool paintedOnce = false;  // a paint has ended, so the image holds the program's picture
 
     ~WindowObject() { DeleteImageContext(paintContext); }
 };
@@ -158,6 +161,22 @@ void Deliver(WindowObject* window, const WindowMessage& message) {
 
 void RunPaint(WindowObject* window);
 
+// For the start-up measurement (scripts/measure.sh): with KVXMON_REPORT_FIRST_FRAME set, the
+// wall-clock time of the first frame put on screen goes to stderr, in nanoseconds since the epoch.
+void ReportFirstFrame() {
+    static bool reported = false;
+    if (reported) {
+        return;
+    }
+    reported = true;
+    if (qEnvironmentVariableIsSet("KVXMON_REPORT_FIRST_FRAME")) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::fprintf(stderr, "kvxmon: first frame at %lld\n",
+                     static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+    }
+}
+
 void SchedulePaint(WindowObject* window);
 
 class TopLevelWidget : public QWidget {
@@ -221,6 +240,9 @@ class ClientAreaWidget : public QWidget {
             QPainter painter(this);
             painter.setClipRegion(event->region());
             painter.drawImage(QPoint(0, 0), window_->image);
+            if (window_->paintedOnce) {
+                ReportFirstFrame();
+            }
         }
     }
 
@@ -677,6 +699,7 @@ void EndPaint(WindowHandle window, DeviceContext dc) {
     DeleteImageContext(window->paintContext);
     window->paintContext = nullptr;
     window->painting = false;
+    window->paintedOnce = true;
     window->client->update(window->paintRegion);
     window->paintRegion = QRegion();
     // Invalidated while it painted: that part is painted next.
