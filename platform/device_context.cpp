@@ -28,6 +28,9 @@ struct FontObject {
     QFont font;
     int ascent = 0;
     int descent = 0;
+    // Whole-pixel advance of each Windows-1252 character: a text is laid out, and a text
+    // outside the clip recognised, without asking Qt again.
+    int advances[256] = {};
 };
 
 struct PenObject {
@@ -49,6 +52,7 @@ struct DeviceContextObject {
     int align;
     uint32_t bkColor;
     QPoint position;
+    QRect changed;  // bounds every pixel this context has changed
 };
 
 namespace {
@@ -123,6 +127,11 @@ void ResolveFont(FontObject* font) {
     font->font = f;
     font->ascent = metrics.ascent();
     font->descent = metrics.descent();
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = static_cast<char>(byte);
+        font->advances[byte] =
+            metrics.horizontalAdvance(FromWindows1252(std::string_view(&c, 1))[0]);
+    }
 }
 
 void UnselectEverywhere(FontObject* font, PenObject* pen, BrushObject* brush) {
@@ -150,16 +159,33 @@ bool InClip(const DeviceContextObject* dc, int x, int y) {
 
 void PlotPixel(DeviceContextObject* dc, int x, int y, QRgb colour) {
     if (InClip(dc, x, y)) {
-        reinterpret_cast<QRgb*>(dc->image->scanLine(y))[x] = colour;
+        QRgb& pixel = reinterpret_cast<QRgb*>(dc->image->scanLine(y))[x];
+        if (pixel != colour) {
+            pixel = colour;
+            dc->changed |= QRect(x, y, 1, 1);
+        }
     }
 }
 
-void FillRectOnImage(QImage* image, const QRect& rect, QRgb colour) {
+// Returns the bounds of the rows it changed; a row that already has the colour is not written.
+QRect FillRectOnImage(QImage* image, const QRect& rect, QRgb colour) {
     const QRect r = rect & image->rect();
+    int firstChanged = -1;
+    int lastChanged = -1;
     for (int y = r.top(); y <= r.bottom(); ++y) {
-        QRgb* row = reinterpret_cast<QRgb*>(image->scanLine(y));
-        std::fill(row + r.left(), row + r.left() + r.width(), colour);
+        QRgb* begin = reinterpret_cast<QRgb*>(image->scanLine(y)) + r.left();
+        QRgb* end = begin + r.width();
+        QRgb* differing = std::find_if(begin, end, [colour](QRgb p) { return p != colour; });
+        if (differing != end) {
+            std::fill(differing, end, colour);
+            firstChanged = firstChanged < 0 ? y : firstChanged;
+            lastChanged = y;
+        }
     }
+    if (firstChanged < 0) {
+        return QRect();
+    }
+    return QRect(r.left(), firstChanged, r.width(), lastChanged - firstChanged + 1);
 }
 
 void FillClipped(DeviceContextObject* dc, const QRect& rect, uint32_t rgb) {
@@ -168,7 +194,7 @@ void FillClipped(DeviceContextObject* dc, const QRect& rect, uint32_t rgb) {
     }
     const QRgb colour = ToQRgb(rgb);
     for (const QRect& c : dc->clipRects) {
-        FillRectOnImage(dc->image, rect & c, colour);
+        dc->changed |= FillRectOnImage(dc->image, rect & c, colour);
     }
 }
 
@@ -192,7 +218,7 @@ DeviceContext CreateImageContext(QImage* image, const QRegion& clip) {
     }
     auto* dc = new DeviceContextObject{
         image,        clip & image->rect(),   {},     StockFont(), StockPen(),
-        StockBrush(), kAlignLeft | kAlignTop, kWhite, QPoint()};
+        StockBrush(), kAlignLeft | kAlignTop, kWhite, QPoint(),    QRect()};
     dc->clipRects.assign(dc->clip.begin(), dc->clip.end());
     LiveContexts().push_back(dc);
     return dc;
@@ -207,14 +233,20 @@ void DeleteImageContext(DeviceContext dc) {
     delete dc;
 }
 
-void FillRegion(QImage* image, const QRegion& region, uint32_t rgb) {
+QRect FillRegion(QImage* image, const QRegion& region, uint32_t rgb) {
     if (image == nullptr) {
-        return;
+        return QRect();
     }
     const QRgb colour = ToQRgb(rgb);
+    QRect changed;
     for (const QRect& r : region) {
-        FillRectOnImage(image, r, colour);
+        changed |= FillRectOnImage(image, r, colour);
     }
+    return changed;
+}
+
+QRect ChangedArea(DeviceContext dc) {
+    return dc != nullptr ? dc->changed : QRect();
 }
 
 FontHandle CreateFont(int height, int weight) {
@@ -370,19 +402,15 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
     if (dc == nullptr || text == nullptr || length <= 0) {
         return;
     }
-    const QString s = FromWindows1252(std::string_view(text, static_cast<size_t>(length)));
     FontObject* font = dc->font;
     ResolveFont(font);
     // Each character advances by its own whole-pixel width, so a character lands on the same
     // pixel whatever precedes it: "  --" and "--" aligned right put their dashes on the same
     // columns, and a text drawn over an earlier one covers it exactly.
-    const QFontMetrics metrics(font->font);
-    std::vector<int> advances;
-    advances.reserve(static_cast<size_t>(s.size()));
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
     int width = 0;
-    for (QChar c : s) {
-        advances.push_back(metrics.horizontalAdvance(c));
-        width += advances.back();
+    for (int i = 0; i < length; ++i) {
+        width += font->advances[bytes[i]];
     }
     const int height = font->height;
     int left = x;
@@ -401,26 +429,37 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
         top = y - height;
     }
     const QRect cell(left, top, width, height);
+    // Everything a text draws lies in its cell: a cell outside the clip costs no more than this.
+    if (std::none_of(dc->clipRects.begin(), dc->clipRects.end(),
+                     [&cell](const QRect& c) { return c.intersects(cell); })) {
+        return;
+    }
     FillClipped(dc, cell, dc->bkColor);
     // Glyphs stay inside their cell, so a later text over the same cell replaces all of it.
     const QRegion glyphClip = dc->clip & cell;
     if (glyphClip.isEmpty()) {
         return;
     }
-    QPainter painter(dc->image);
-    painter.setRenderHint(QPainter::TextAntialiasing, false);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setClipRegion(glyphClip);
-    painter.setFont(font->font);
-    painter.setPen(QColor(Qt::black));
+    const QString s = FromWindows1252(std::string_view(text, static_cast<size_t>(length)));
     const QRect visible = glyphClip.boundingRect();
+    QPainter painter;
     int penX = left;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        const int advance = advances[static_cast<size_t>(i)];
+    for (int i = 0; i < length; ++i) {
+        const int advance = font->advances[bytes[i]];
         // Glyphs may overhang their advance a little; a margin of one cell height covers it.
         const bool nearClip =
             penX + advance + height > visible.left() && penX - height <= visible.right();
         if (!s[i].isSpace() && nearClip) {
+            if (!painter.isActive()) {
+                painter.begin(dc->image);
+                painter.setRenderHint(QPainter::TextAntialiasing, false);
+                painter.setRenderHint(QPainter::Antialiasing, false);
+                painter.setClipRegion(glyphClip);
+                painter.setFont(font->font);
+                painter.setPen(QColor(Qt::black));
+                // Glyph pixels are not compared one by one: the visible cell counts as changed.
+                dc->changed |= visible;
+            }
             painter.drawText(QPoint(penX, top + baselineFromTop), QString(s[i]));
         }
         penX += advance;
@@ -435,18 +474,41 @@ void BitBlt(DeviceContext dc, int dstX, int dstY, int width, int height, int src
     if (source.isEmpty()) {
         return;
     }
-    // Copy the source first so an overlapping destination reads the pixels as they were.
-    const QImage block = dc->image->copy(source);
-    const QPoint origin(dstX + source.left() - srcX, dstY + source.top() - srcY);
-    const QRect target(origin, source.size());
+    const QPoint shift(dstX - srcX, dstY - srcY);
+    const QRect target = source.translated(shift);
+    std::vector<QRect> parts;
     for (const QRect& c : dc->clipRects) {
-        const QRect r = target & c;
-        for (int y = r.top(); y <= r.bottom(); ++y) {
-            const QRgb* from = reinterpret_cast<const QRgb*>(block.constScanLine(y - origin.y())) +
-                               (r.left() - origin.x());
-            QRgb* to = reinterpret_cast<QRgb*>(dc->image->scanLine(y)) + r.left();
-            std::memcpy(to, from, static_cast<size_t>(r.width()) * sizeof(QRgb));
+        if (const QRect r = target & c; !r.isEmpty()) {
+            parts.push_back(r);
         }
+    }
+    if (parts.empty()) {
+        return;
+    }
+    auto copyRows = [dc, shift](const QImage& from, QPoint fromOrigin, const QRect& r) {
+        // Rows in the order that never reads a row already written: upward moves go top down,
+        // downward moves bottom up; within a row memmove takes care of the overlap.
+        const bool bottomUp = shift.y() > 0;
+        for (int i = 0; i < r.height(); ++i) {
+            const int y = bottomUp ? r.bottom() - i : r.top() + i;
+            const QRgb* in =
+                reinterpret_cast<const QRgb*>(from.constScanLine(y - shift.y() - fromOrigin.y())) +
+                (r.left() - shift.x() - fromOrigin.x());
+            QRgb* out = reinterpret_cast<QRgb*>(dc->image->scanLine(y)) + r.left();
+            std::memmove(out, in, static_cast<size_t>(r.width()) * sizeof(QRgb));
+        }
+        dc->changed |= r;
+    };
+    if (parts.size() == 1) {
+        // One destination rectangle (the graph's scroll): moved in place, no copy of the block.
+        copyRows(*dc->image, QPoint(0, 0), parts.front());
+        return;
+    }
+    // Several: one part's move could overwrite pixels another part still has to read, so the
+    // source is copied first and every part reads the pixels as they were.
+    const QImage block = dc->image->copy(source);
+    for (const QRect& r : parts) {
+        copyRows(block, source.topLeft(), r);
     }
 }
 

@@ -19,7 +19,11 @@ uint32_t FromQRgb(QRgb pixel);
 DeviceContext CreateImageContext(QImage* image, const QRegion& clip);
 void DeleteImageContext(DeviceContext dc);
 
-// Fills the part of region that lies on the image, exactly on pixel boundaries.
-void FillRegion(QImage* image, const QRegion& region, uint32_t rgb);
+// Fills the part of region that lies on the image, exactly on pixel boundaries. Returns the
+// bounds of the pixels it changed (empty when all had the colour already).
+QRect FillRegion(QImage* image, const QRegion& region, uint32_t rgb);
+// Bounds of every pixel the context has changed so far (empty: the image is as it was), so that
+// a paint that changed nothing need not be shown again.
+QRect ChangedArea(DeviceContext dc);
 
 }  // namespace platform

@@ -66,6 +66,7 @@ struct WindowObject {
     bool paintTaken = false;
     QRegion paintRegion;
     DeviceContext paintContext = nullptr;
+    QRect erasedChange;  // pixels the erase of this paint changed
     bool destroying = false;
     bool paintedOnce = false;  // a paint has ended, so the image holds the program's picture
 
@@ -317,9 +318,9 @@ void DefaultProcessing(WindowObject* window, const WindowMessage& message) {
             DestroyWindow(window);
             break;
         case MessageType::EraseBackground:
-            FillRegion(&window->image,
-                       window->painting ? window->paintRegion : window->updateRegion,
-                       window->backgroundRgb);
+            window->erasedChange |= FillRegion(
+                &window->image, window->painting ? window->paintRegion : window->updateRegion,
+                window->backgroundRgb);
             break;
         case MessageType::Paint:
             EndPaint(window, BeginPaint(window));
@@ -682,6 +683,7 @@ DeviceContext BeginPaint(WindowHandle window) {
     window->painting = true;
     window->paintTaken = true;
     window->paintRegion = std::exchange(window->updateRegion, QRegion());
+    window->erasedChange = QRect();
     if (std::exchange(window->eraseRequested, false)) {
         SendWindowMessage(window, WindowMessage{MessageType::EraseBackground});
         if (!IsLive(window)) {
@@ -696,11 +698,16 @@ void EndPaint(WindowHandle window, DeviceContext dc) {
     if (!IsLive(window) || !window->painting || dc != window->paintContext) {
         return;
     }
+    const QRect changed = window->erasedChange | ChangedArea(window->paintContext);
     DeleteImageContext(window->paintContext);
     window->paintContext = nullptr;
     window->painting = false;
     window->paintedOnce = true;
-    window->client->update(window->paintRegion);
+    // Only what the paint changed goes to the screen; a paint that changed no pixel (a graph
+    // tick without a new sample) is neither copied to the backing store nor flushed.
+    if (!changed.isEmpty()) {
+        window->client->update(window->paintRegion & changed);
+    }
     window->paintRegion = QRegion();
     // Invalidated while it painted: that part is painted next.
     if (!window->updateRegion.isEmpty()) {
