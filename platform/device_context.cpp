@@ -21,6 +21,13 @@
 
 namespace platform {
 
+// A character's ink as Qt draws it in a monochrome face: pixel offsets from the pen position on
+// the top of the text cell. Drawn once per font and character, then only copied.
+struct Glyph {
+    bool ready = false;
+    std::vector<QPoint> ink;
+};
+
 struct FontObject {
     int height = 0;  // character cell height in pixels
     int weight = 400;
@@ -31,6 +38,7 @@ struct FontObject {
     // Whole-pixel advance of each Windows-1252 character: a text is laid out, and a text
     // outside the clip recognised, without asking Qt again.
     int advances[256] = {};
+    Glyph glyphs[256];
 };
 
 struct PenObject {
@@ -132,6 +140,45 @@ void ResolveFont(FontObject* font) {
         font->advances[byte] =
             metrics.horizontalAdvance(FromWindows1252(std::string_view(&c, 1))[0]);
     }
+}
+
+// The Windows-1252 characters Qt counts as white space: they only advance.
+bool IsBlank(unsigned char byte) {
+    return byte == ' ' || byte == 0xA0 || (byte >= '\t' && byte <= '\r');
+}
+
+// Draws the character alone, with room of one cell height on either side for overhangs (the same
+// margin the text cell's clip allows), and keeps the pixels it inked.
+const Glyph& GlyphOf(FontObject* font, unsigned char byte) {
+    Glyph& glyph = font->glyphs[byte];
+    if (glyph.ready) {
+        return glyph;
+    }
+    glyph.ready = true;
+    const int height = font->height;
+    const int margin = height;
+    QImage cell(font->advances[byte] + 2 * margin, height, QImage::Format_RGB32);
+    cell.fill(Qt::white);
+    {
+        QPainter painter(&cell);
+        painter.setRenderHint(QPainter::TextAntialiasing, false);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setFont(font->font);
+        painter.setPen(QColor(Qt::black));
+        const char c = static_cast<char>(byte);
+        painter.drawText(QPoint(margin, height - font->descent),
+                         FromWindows1252(std::string_view(&c, 1)));
+    }
+    const QRgb white = qRgb(255, 255, 255);
+    for (int y = 0; y < cell.height(); ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(cell.constScanLine(y));
+        for (int x = 0; x < cell.width(); ++x) {
+            if (row[x] != white) {
+                glyph.ink.emplace_back(x - margin, y);
+            }
+        }
+    }
+    return glyph;
 }
 
 void UnselectEverywhere(FontObject* font, PenObject* pen, BrushObject* brush) {
@@ -243,6 +290,11 @@ QRect FillRegion(QImage* image, const QRegion& region, uint32_t rgb) {
         changed |= FillRectOnImage(image, r, colour);
     }
     return changed;
+}
+
+QFont ResolvedFont(FontHandle font) {
+    ResolveFont(font);
+    return font->font;
 }
 
 QRect ChangedArea(DeviceContext dc) {
@@ -436,33 +488,34 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
     }
     FillClipped(dc, cell, dc->bkColor);
     // Glyphs stay inside their cell, so a later text over the same cell replaces all of it.
-    const QRegion glyphClip = dc->clip & cell;
-    if (glyphClip.isEmpty()) {
-        return;
+    std::vector<QRect> glyphClip;
+    for (const QRect& c : dc->clipRects) {
+        if (const QRect r = c & cell; !r.isEmpty()) {
+            glyphClip.push_back(r);
+        }
     }
-    const QString s = FromWindows1252(std::string_view(text, static_cast<size_t>(length)));
-    const QRect visible = glyphClip.boundingRect();
-    QPainter painter;
+    const QRgb black = qRgb(0, 0, 0);
     int penX = left;
     for (int i = 0; i < length; ++i) {
-        const int advance = font->advances[bytes[i]];
-        // Glyphs may overhang their advance a little; a margin of one cell height covers it.
-        const bool nearClip =
-            penX + advance + height > visible.left() && penX - height <= visible.right();
-        if (!s[i].isSpace() && nearClip) {
-            if (!painter.isActive()) {
-                painter.begin(dc->image);
-                painter.setRenderHint(QPainter::TextAntialiasing, false);
-                painter.setRenderHint(QPainter::Antialiasing, false);
-                painter.setClipRegion(glyphClip);
-                painter.setFont(font->font);
-                painter.setPen(QColor(Qt::black));
-                // Glyph pixels are not compared one by one: the visible cell counts as changed.
-                dc->changed |= visible;
+        const unsigned char byte = bytes[i];
+        // Blank characters (space, no-break space) only advance.
+        if (!IsBlank(byte)) {
+            for (const QPoint& ink : GlyphOf(font, byte).ink) {
+                const int px = penX + ink.x();
+                const int py = top + ink.y();
+                for (const QRect& r : glyphClip) {
+                    if (r.contains(px, py)) {
+                        QRgb& pixel = reinterpret_cast<QRgb*>(dc->image->scanLine(py))[px];
+                        if (pixel != black) {
+                            pixel = black;
+                            dc->changed |= QRect(px, py, 1, 1);
+                        }
+                        break;
+                    }
+                }
             }
-            painter.drawText(QPoint(penX, top + baselineFromTop), QString(s[i]));
         }
-        penX += advance;
+        penX += font->advances[byte];
     }
 }
 

@@ -6,12 +6,17 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QPaintEvent>
+#include <QPainter>
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "platform/device_context.h"
+#include "platform/image_context.h"
+#include "platform/text_codec.h"
 #include "platform/window.h"
 #include "platform/window_widgets.h"
 
@@ -122,7 +127,7 @@ TEST(PlatformShow, BlockTransferMovesPixelsAsACopyWouldInEveryDirectionAndClip) 
     constexpr int kHeight = 30;
     const std::vector<std::vector<Rect>> clips = {
         {{0, 0, kWidth, kHeight}},
-        {{5, 5, 20, 25}, {21, 5, 35, 25}},  // side by side: a shift crosses the gap
+        {{5, 5, 20, 25}, {21, 5, 35, 25}},   // side by side: a shift crosses the gap
         {{5, 5, 20, 25}, {20, 10, 35, 20}},  // an L: three bands of rectangles
         {{5, 2, 35, 12}, {5, 13, 35, 28}},   // stacked
     };
@@ -181,6 +186,78 @@ TEST(PlatformShow, BlockTransferMovesPixelsAsACopyWouldInEveryDirectionAndClip) 
                 }
             }
         }
+    }
+    DestroyWindow(w);
+}
+
+// The text drawn from the glyph cache is pixel for pixel the text Qt draws character by
+// character, for every face the program uses, clipped or not.
+TEST(PlatformShow, TextIsDrawnAsQtDrawsItCharacterByCharacter) {
+    constexpr int kWidth = 640;
+    constexpr int kHeight = 60;
+    std::string text;
+    for (int c = 0x21; c <= 0xFF; ++c) {
+        if (c != 0x7F) {
+            text.push_back(static_cast<char>(c));
+        }
+    }
+    const struct { int height, weight; } fonts[] = {{15, 400}, {20, 400}, {25, 700}, {40, 700}};
+    WindowHandle w = CreateMainWindow("text", kWidth, kHeight, Rgb(255, 255, 255), Procedure);
+    ASSERT_NE(w, nullptr);
+    for (const auto& f : fonts) {
+        FontHandle font = CreateFont(f.height, f.weight);
+        const QFont face = ResolvedFont(font);
+        const QFontMetrics metrics(face);
+        for (size_t start = 0; start < text.size(); start += 24) {
+            const std::string part = text.substr(start, 24) + " %-9";
+            // Clipped through the middle of the text and across its cell's top rows.
+            for (const Rect clip : {Rect{0, 0, kWidth, kHeight}, Rect{37, 8, 211, kHeight}}) {
+                SCOPED_TRACE(testing::Message() << "font " << f.height << " chars from " << start);
+                Paint(w, nullptr, [](DeviceContext dc) {
+                    FillBox(dc, Rect{0, 0, kWidth, kHeight}, Rgb(255, 255, 255));
+                });
+                Paint(w, &clip, [&](DeviceContext dc) {
+                    FontHandle old = SelectFont(dc, font);
+                    SetBkColor(dc, Rgb(255, 255, 255));
+                    TextOut(dc, 5, 4, part.data(), static_cast<int>(part.size()));
+                    SelectFont(dc, old);
+                });
+                QImage expected(kWidth, kHeight, QImage::Format_RGB32);
+                expected.fill(Qt::white);
+                {
+                    QPainter painter(&expected);
+                    painter.setRenderHint(QPainter::TextAntialiasing, false);
+                    painter.setFont(face);
+                    painter.setPen(QColor(Qt::black));
+                    const QString s = FromWindows1252(part);
+                    int width = 0;
+                    for (QChar c : s) {
+                        width += metrics.horizontalAdvance(c);
+                    }
+                    painter.setClipRegion(QRegion(5, 4, width, f.height) &
+                                          QRegion(clip.left, clip.top, clip.right - clip.left,
+                                                  clip.bottom - clip.top));
+                    int penX = 5;
+                    for (QChar c : s) {
+                        if (!c.isSpace()) {
+                            painter.drawText(QPoint(penX, 4 + f.height - metrics.descent()),
+                                             QString(c));
+                        }
+                        penX += metrics.horizontalAdvance(c);
+                    }
+                }
+                int wrong = 0;
+                for (int y = 0; y < kHeight; ++y) {
+                    for (int x = 0; x < kWidth; ++x) {
+                        if (GetClientPixel(w, x, y) != FromQRgb(expected.pixel(x, y)) &&
+                            ++wrong <= 3) {
+                            ADD_FAILURE() << "pixel " << x << "," << y;
+                        }
+                    }
+                }
+            }
+        }
+        DeleteFont(font);
     }
     DestroyWindow(w);
 }
