@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -51,16 +52,38 @@ struct BrushObject {
 };
 
 struct DeviceContextObject {
-    QImage* image;
+    QImage* image = nullptr;
     QRegion clip;
     std::vector<QRect> clipRects;  // the clip as disjoint rectangles, for pixel tests
-    FontHandle font;
-    PenHandle pen;
-    BrushHandle brush;
-    int align;
-    uint32_t bkColor;
+    FontHandle font = nullptr;
+    PenHandle pen = nullptr;
+    BrushHandle brush = nullptr;
+    int align = 0;
+    uint32_t bkColor = 0;
     QPoint position;
-    QRect changed;  // bounds every pixel this context has changed
+    // Bounds of every pixel this context has changed, kept as edges: a pixel at a time is
+    // cheaper to add that way than as a rectangle union.
+    int changedLeft = INT_MAX;
+    int changedTop = INT_MAX;
+    int changedRight = INT_MIN;  // inclusive
+    int changedBottom = INT_MIN;
+    // The image's pixels, taken once per context (a scan line access checks for sharing).
+    uchar* bits = nullptr;
+    qsizetype stride = 0;
+
+    QRgb* Row(int y) { return reinterpret_cast<QRgb*>(bits + y * stride); }
+    void MarkChanged(int x, int y) {
+        changedLeft = std::min(changedLeft, x);
+        changedRight = std::max(changedRight, x);
+        changedTop = std::min(changedTop, y);
+        changedBottom = std::max(changedBottom, y);
+    }
+    void MarkChanged(const QRect& r) {
+        if (!r.isEmpty()) {
+            MarkChanged(r.left(), r.top());
+            MarkChanged(r.right(), r.bottom());
+        }
+    }
 };
 
 namespace {
@@ -206,25 +229,34 @@ bool InClip(const DeviceContextObject* dc, int x, int y) {
 
 void PlotPixel(DeviceContextObject* dc, int x, int y, QRgb colour) {
     if (InClip(dc, x, y)) {
-        QRgb& pixel = reinterpret_cast<QRgb*>(dc->image->scanLine(y))[x];
+        QRgb& pixel = dc->Row(y)[x];
         if (pixel != colour) {
             pixel = colour;
-            dc->changed |= QRect(x, y, 1, 1);
+            dc->MarkChanged(x, y);
         }
     }
 }
 
-// Returns the bounds of the rows it changed; a row that already has the colour is not written.
+// Returns the bounds of the rows it changed (empty when every pixel had the colour already).
 QRect FillRectOnImage(QImage* image, const QRect& rect, QRgb colour) {
     const QRect r = rect & image->rect();
+    if (r.isEmpty()) {
+        return QRect();
+    }
+    uchar* bits = image->bits();
+    const qsizetype stride = image->bytesPerLine();
     int firstChanged = -1;
     int lastChanged = -1;
     for (int y = r.top(); y <= r.bottom(); ++y) {
-        QRgb* begin = reinterpret_cast<QRgb*>(image->scanLine(y)) + r.left();
-        QRgb* end = begin + r.width();
-        QRgb* differing = std::find_if(begin, end, [colour](QRgb p) { return p != colour; });
-        if (differing != end) {
-            std::fill(differing, end, colour);
+        QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride) + r.left();
+        // One pass that writes and gathers the differences, without a branch per pixel, so the
+        // compiler can vectorise it; writing a pixel its own colour changes nothing.
+        QRgb difference = 0;
+        for (int x = 0; x < r.width(); ++x) {
+            difference |= row[x] ^ colour;
+            row[x] = colour;
+        }
+        if (difference != 0) {
             firstChanged = firstChanged < 0 ? y : firstChanged;
             lastChanged = y;
         }
@@ -241,7 +273,7 @@ void FillClipped(DeviceContextObject* dc, const QRect& rect, uint32_t rgb) {
     }
     const QRgb colour = ToQRgb(rgb);
     for (const QRect& c : dc->clipRects) {
-        dc->changed |= FillRectOnImage(dc->image, rect & c, colour);
+        dc->MarkChanged(FillRectOnImage(dc->image, rect & c, colour));
     }
 }
 
@@ -263,9 +295,16 @@ DeviceContext CreateImageContext(QImage* image, const QRegion& clip) {
     if (image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32) {
         *image = image->convertToFormat(QImage::Format_RGB32);
     }
-    auto* dc = new DeviceContextObject{
-        image,        clip & image->rect(),   {},     StockFont(), StockPen(),
-        StockBrush(), kAlignLeft | kAlignTop, kWhite, QPoint(),    QRect()};
+    auto* dc = new DeviceContextObject;
+    dc->image = image;
+    dc->clip = clip & image->rect();
+    dc->font = StockFont();
+    dc->pen = StockPen();
+    dc->brush = StockBrush();
+    dc->align = kAlignLeft | kAlignTop;
+    dc->bkColor = kWhite;
+    dc->bits = image->bits();
+    dc->stride = image->bytesPerLine();
     dc->clipRects.assign(dc->clip.begin(), dc->clip.end());
     LiveContexts().push_back(dc);
     return dc;
@@ -298,7 +337,11 @@ QFont ResolvedFont(FontHandle font) {
 }
 
 QRect ChangedArea(DeviceContext dc) {
-    return dc != nullptr ? dc->changed : QRect();
+    if (dc == nullptr || dc->changedRight < dc->changedLeft) {
+        return QRect();
+    }
+    return QRect(QPoint(dc->changedLeft, dc->changedTop),
+                 QPoint(dc->changedRight, dc->changedBottom));
 }
 
 FontHandle CreateFont(int height, int weight) {
@@ -505,10 +548,10 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
                 const int py = top + ink.y();
                 for (const QRect& r : glyphClip) {
                     if (r.contains(px, py)) {
-                        QRgb& pixel = reinterpret_cast<QRgb*>(dc->image->scanLine(py))[px];
+                        QRgb& pixel = dc->Row(py)[px];
                         if (pixel != black) {
                             pixel = black;
-                            dc->changed |= QRect(px, py, 1, 1);
+                            dc->MarkChanged(px, py);
                         }
                         break;
                     }
@@ -547,10 +590,10 @@ void BitBlt(DeviceContext dc, int dstX, int dstY, int width, int height, int src
             const QRgb* in =
                 reinterpret_cast<const QRgb*>(from.constScanLine(y - shift.y() - fromOrigin.y())) +
                 (r.left() - shift.x() - fromOrigin.x());
-            QRgb* out = reinterpret_cast<QRgb*>(dc->image->scanLine(y)) + r.left();
+            QRgb* out = dc->Row(y) + r.left();
             std::memmove(out, in, static_cast<size_t>(r.width()) * sizeof(QRgb));
         }
-        dc->changed |= r;
+        dc->MarkChanged(r);
     };
     if (parts.size() == 1) {
         // One destination rectangle (the graph's scroll): moved in place, no copy of the block.
