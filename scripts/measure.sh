@@ -124,6 +124,7 @@ printf '| %-10s | %10s | %10s | %7s | %12s | %14s |\n' "" "CPU-s/s" "wake-ups/s"
 printf '|%s|\n' "------------|------------|------------|---------|--------------|----------------"
 for row in "streaming $s_cpu $s_wake $s_threads $s_peak $s_steady" "no-device $n_cpu $n_wake $n_threads $n_peak $n_steady"; do
   set -- $row
-  printf '| %-10s | %10.4f | %10.0f | %7d | %12.1f | %14.1f |\n' "$1" "$2" "$3" "$4" "$(echo "$5 / 1024" | bc -l)" "$(echo "$6 / 1024" | bc -l)"
+  awk -v n="$1" -v c="$2" -v w="$3" -v t="$4" -v p="$5" -v s="$6" \
+    'BEGIN {printf "| %-10s | %10.4f | %10.0f | %7d | %12.1f | %14.1f |\n", n, c, w, t, p / 1024, s / 1024}'
 done
-printf 'start-up to first frame: %.1f ms (median of %s)\n' "$(echo "${start_us:-0} / 1000" | bc -l)" "$starts"
+awk -v us="${start_us:-0}" -v n="$starts" 'BEGIN {printf "start-up to first frame: %.1f ms (median of %s)\n", us / 1000, n}'
