@@ -39,6 +39,7 @@ struct FontObject {
     // Whole-pixel advance of each Windows-1252 character: a text is laid out, and a text
     // outside the clip recognised, without asking Qt again.
     int advances[256] = {};
+    bool advanceKnown[256] = {};
     Glyph glyphs[256];
 };
 
@@ -158,11 +159,17 @@ void ResolveFont(FontObject* font) {
     font->font = f;
     font->ascent = metrics.ascent();
     font->descent = metrics.descent();
-    for (int byte = 0; byte < 256; ++byte) {
+}
+
+// Asked of Qt once per character and font, when the character is first drawn.
+int Advance(FontObject* font, unsigned char byte) {
+    if (!font->advanceKnown[byte]) {
+        font->advanceKnown[byte] = true;
         const char c = static_cast<char>(byte);
         font->advances[byte] =
-            metrics.horizontalAdvance(FromWindows1252(std::string_view(&c, 1))[0]);
+            QFontMetrics(font->font).horizontalAdvance(FromWindows1252(std::string_view(&c, 1))[0]);
     }
+    return font->advances[byte];
 }
 
 // The Windows-1252 characters Qt counts as white space: they only advance.
@@ -170,38 +177,57 @@ bool IsBlank(unsigned char byte) {
     return byte == ' ' || byte == 0xA0 || (byte >= '\t' && byte <= '\r');
 }
 
-// Draws the character alone, with room of one cell height on either side for overhangs (the same
-// margin the text cell's clip allows), and keeps the pixels it inked.
-const Glyph& GlyphOf(FontObject* font, unsigned char byte) {
-    Glyph& glyph = font->glyphs[byte];
-    if (glyph.ready) {
-        return glyph;
+// Draws the text's characters that have no glyph yet, each alone in a slot of its own with room
+// of one cell height on either side for overhangs (the margin the text cell's clip allows) and as
+// much again between slots, all with one painter; keeps the pixels each one inked.
+void PrepareGlyphs(FontObject* font, const unsigned char* bytes, int length) {
+    std::vector<unsigned char> missing;
+    for (int i = 0; i < length; ++i) {
+        const unsigned char byte = bytes[i];
+        if (!IsBlank(byte) && !font->glyphs[byte].ready &&
+            std::find(missing.begin(), missing.end(), byte) == missing.end()) {
+            missing.push_back(byte);
+        }
     }
-    glyph.ready = true;
+    if (missing.empty()) {
+        return;
+    }
     const int height = font->height;
     const int margin = height;
-    QImage cell(font->advances[byte] + 2 * margin, height, QImage::Format_RGB32);
-    cell.fill(Qt::white);
+    std::vector<int> slotLeft;
+    int width = 0;
+    for (unsigned char byte : missing) {
+        slotLeft.push_back(width);
+        width += Advance(font, byte) + 3 * margin;
+    }
+    QImage strip(width, height, QImage::Format_RGB32);
+    strip.fill(Qt::white);
     {
-        QPainter painter(&cell);
+        QPainter painter(&strip);
         painter.setRenderHint(QPainter::TextAntialiasing, false);
         painter.setRenderHint(QPainter::Antialiasing, false);
         painter.setFont(font->font);
         painter.setPen(QColor(Qt::black));
-        const char c = static_cast<char>(byte);
-        painter.drawText(QPoint(margin, height - font->descent),
-                         FromWindows1252(std::string_view(&c, 1)));
+        for (size_t i = 0; i < missing.size(); ++i) {
+            const char c = static_cast<char>(missing[i]);
+            painter.drawText(QPoint(slotLeft[i] + margin, height - font->descent),
+                             FromWindows1252(std::string_view(&c, 1)));
+        }
     }
     const QRgb white = qRgb(255, 255, 255);
-    for (int y = 0; y < cell.height(); ++y) {
-        const QRgb* row = reinterpret_cast<const QRgb*>(cell.constScanLine(y));
-        for (int x = 0; x < cell.width(); ++x) {
-            if (row[x] != white) {
-                glyph.ink.emplace_back(x - margin, y);
+    for (size_t i = 0; i < missing.size(); ++i) {
+        Glyph& glyph = font->glyphs[missing[i]];
+        glyph.ready = true;
+        const int slotWidth = Advance(font, missing[i]) + 2 * margin;
+        for (int y = 0; y < height; ++y) {
+            const QRgb* row = reinterpret_cast<const QRgb*>(strip.constScanLine(y)) + slotLeft[i];
+            for (int x = 0; x < slotWidth; ++x) {
+                if (row[x] != white) {
+                    glyph.ink.emplace_back(x - margin, y);
+                }
             }
         }
     }
-    return glyph;
 }
 
 void UnselectEverywhere(FontObject* font, PenObject* pen, BrushObject* brush) {
@@ -505,7 +531,7 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
     int width = 0;
     for (int i = 0; i < length; ++i) {
-        width += font->advances[bytes[i]];
+        width += Advance(font, bytes[i]);
     }
     const int height = font->height;
     int left = x;
@@ -537,13 +563,14 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
             glyphClip.push_back(r);
         }
     }
+    PrepareGlyphs(font, bytes, length);
     const QRgb black = qRgb(0, 0, 0);
     int penX = left;
     for (int i = 0; i < length; ++i) {
         const unsigned char byte = bytes[i];
         // Blank characters (space, no-break space) only advance.
         if (!IsBlank(byte)) {
-            for (const QPoint& ink : GlyphOf(font, byte).ink) {
+            for (const QPoint& ink : font->glyphs[byte].ink) {
                 const int px = penX + ink.x();
                 const int py = top + ink.y();
                 for (const QRect& r : glyphClip) {
@@ -558,7 +585,7 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
                 }
             }
         }
-        penX += font->advances[byte];
+        penX += font->advances[byte];  // known: the width above asked for it
     }
 }
 
