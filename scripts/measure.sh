@@ -119,7 +119,7 @@ read -r s_cpu s_wake s_threads s_peak s_steady < <(scenario streaming yes)
 read -r n_cpu n_wake n_threads n_peak n_steady < <(scenario nodevice no)
 start_us=$(startup)
 
-printf '\nKVXMon, %s runs of %s s after %s s warm-up (medians), %s\n' "$runs" "$seconds" "$warmup" "$(git rev-parse --short HEAD 2>/dev/null || echo '?')"
+printf '\nKVXMon from %s, %s runs of %s s after %s s warm-up (medians)\n' "$build" "$runs" "$seconds" "$warmup"
 printf '| %-10s | %10s | %10s | %7s | %12s | %14s |\n' "" "CPU-s/s" "wake-ups/s" "threads" "peak RSS MB" "steady RSS MB"
 printf '|%s|\n' "------------|------------|------------|---------|--------------|----------------"
 for row in "streaming $s_cpu $s_wake $s_threads $s_peak $s_steady" "no-device $n_cpu $n_wake $n_threads $n_peak $n_steady"; do
