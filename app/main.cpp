@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/main_window.h"
+#include "platform/signals.h"
 #include "platform/window.h"
 #include "records/settings.h"
 
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
         std::fputs("kvxmon: no display; set DISPLAY, or run it under xvfb-run\n", stderr);
         return 1;
     }
+    platform::CloseWindowsOnTerminationSignals();
     SetSettingsDefaults(settings);
     platform::WindowHandle window = StartMainWindow();
     if (window == nullptr) {

@@ -1,15 +1,20 @@
-// Feeds arbitrary bytes to the receive parser. Besides the sanitizers' checks it traps when a
-// live value leaves its range, the identity loses its terminator, a ring index leaves its ring,
-// or the same bytes give a different result when delivered in the reader's 4-byte chunks.
+// Feeds arbitrary bytes to the receive parser in arbitrary chunks. Besides the sanitizers' checks
+// it traps when the receive position leaves its 8-byte buffer, a live value leaves its range,
+// the identity loses its terminator, a parameter word holds a value its band cannot give, a ring
+// index leaves its ring, or the same bytes give a different result in other chunks.
+//
+// Input: byte 0 picks the settings the parser reads (roll index, out of range included, and stop
+// at alarm); byte 1 seeds the chunk sizes (0 to 13 bytes, empty chunks included); the rest is the
+// stream.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#include "records/settings.h"
-#include "records/window_state.h"
 #include "link/protocol.h"
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"
+#include "records/settings.h"
+#include "records/window_state.h"
 
 namespace {
 
@@ -23,9 +28,10 @@ struct Snapshot {
     uint16_t words[kParameterCount];
     uint16_t sampleWrite;
     int32_t samples[kTrendSize];
+    int32_t receivePosition;
 };
 
-void Reset(const uint8_t* data, size_t size) {
+void Reset(uint8_t choice) {
     ResetProtocolState();
     ResetTrendBuffer();
     for (auto& word : parameterSet.deviceWords) {
@@ -33,8 +39,6 @@ void Reset(const uint8_t* data, size_t size) {
     }
     windowFlags.alarmCountdown.store(0);
     windowFlags.valuesChanged.store(0);
-    // The first byte also picks the settings the parser reads, out-of-range roll index included.
-    uint8_t choice = size > 0 ? data[0] : 0;
     settings.rollIndex.store(choice & 3);
     settings.stopAtAlarm.store((choice >> 2) & 1);
 }
@@ -60,6 +64,7 @@ void Take(Snapshot& s) {
     for (int i = 0; i < kTrendSize; ++i) {
         s.samples[i] = trendBuffer.sampleRing[i].load();
     }
+    s.receivePosition = ReceivePosition();
 }
 
 bool InRange(int32_t v, int32_t last) {
@@ -67,12 +72,17 @@ bool InRange(int32_t v, int32_t last) {
 }
 
 void Check(const Snapshot& s) {
-    bool sound = InRange(s.numbers[0], 199) && InRange(s.numbers[1], 199) &&
+    bool sound = s.receivePosition >= 0 && s.receivePosition < 8 &&
+                 InRange(s.numbers[0], 199) && InRange(s.numbers[1], 199) &&
                  InRange(s.numbers[2], 199) && InRange(s.numbers[3], 399) &&
                  (s.numbers[4] == 0 || s.numbers[4] == 1) && s.identity[kIdentitySize - 1] == 0 &&
                  s.identityPos >= 0 && s.identityPos <= kIdentitySize &&
                  (s.linkTimeout == 15 || s.linkTimeout == 20) && s.alarmCountdown <= 1 &&
                  s.sampleWrite < kTrendSize;
+    // Every word starts at 0 and changes only by a code of its own band.
+    for (int i = 0; i < kParameterCount; ++i) {
+        sound = sound && s.words[i] < kParameterTable[i].bandSpan;
+    }
     for (int32_t sample : s.samples) {
         sound = sound && sample >= 0 && sample <= 398;
     }
@@ -81,22 +91,53 @@ void Check(const Snapshot& s) {
     }
 }
 
+// Delivers the stream in chunks of 0..13 bytes drawn from seed; with seed 0, one at a time.
+void Deliver(const uint8_t* data, size_t size, uint8_t seed) {
+    uint32_t state = seed;
+    for (size_t pos = 0; pos < size;) {
+        size_t chunk = 1;
+        if (seed != 0) {
+            state = state * 1103515245u + 12345u;
+            chunk = (state >> 16) % 14;
+        }
+        chunk = chunk < size - pos ? chunk : size - pos;
+        ParseReceived(data + pos, static_cast<int>(chunk));
+        pos += chunk;
+        // The position is checked between chunks, where the reader thread leaves it.
+        if (ReceivePosition() < 0 || ReceivePosition() > 7) {
+            __builtin_trap();
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Reset(data, size);
-    for (size_t pos = 0; pos < size; pos += 4) {
-        ParseReceived(data + pos, static_cast<int>(size - pos < 4 ? size - pos : 4));
+    if (size < 2) {
+        return 0;
     }
+    const uint8_t choice = data[0];
+    const uint8_t seed = data[1];
+    const uint8_t* stream = data + 2;
+    const size_t length = size - 2;
+
+    Reset(choice);
+    Deliver(stream, length, seed);
     Snapshot chunked;
     Take(chunked);
     Check(chunked);
 
-    Reset(data, size);
-    ParseReceived(data, static_cast<int>(size));
+    Reset(choice);
+    Deliver(stream, length, 0);
+    Snapshot single;
+    Take(single);
+
+    Reset(choice);
+    ParseReceived(stream, static_cast<int>(length));
     Snapshot whole;
     Take(whole);
-    if (std::memcmp(&chunked, &whole, sizeof whole) != 0) {
+    if (std::memcmp(&chunked, &whole, sizeof whole) != 0 ||
+        std::memcmp(&single, &whole, sizeof whole) != 0) {
         __builtin_trap();
     }
     return 0;

@@ -41,6 +41,9 @@ void ParseReceived(const uint8_t* bytes, int count);
 // has taken effect (a command-line monitor logs each measurement and status code this way).
 using MessageHook = void (*)(uint16_t value);
 void SetMessageHook(MessageHook hook);
+// Where the next received byte goes in the 8-byte line buffer (0..7): the fuzz target and the
+// tests check that no stream moves it out.
+int ReceivePosition();
 // Back to the start-up state of the receiver and the live values (tests and start-up). Only
 // while no reader thread runs: the line buffer belongs to that thread.
 void ResetProtocolState();

@@ -137,7 +137,11 @@ void EvaluateLine() {
     while (length < kLineBufferSize && b[length] != 0) {
         ++length;
     }
-    if (length == 0) {
+    // A value needs two data bytes before its checksum. A shorter line would take the checksum
+    // for the value's low nibble, and a long message whose third byte lost its one set bit on the
+    // line (01h to 00h) would read as such a line and pass its check when its first two bytes
+    // are equal; the device never sends one.
+    if (length < 3) {
         return;
     }
     uint8_t sum = 0;
@@ -181,6 +185,10 @@ void ParseReceived(const uint8_t* bytes, int count) {
 
 void SetMessageHook(MessageHook hook) {
     messageHook.store(hook, std::memory_order_release);
+}
+
+int ReceivePosition() {
+    return receiveState.lineLength;
 }
 
 void ReadIdentity(char out[kIdentitySize]) {

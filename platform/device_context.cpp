@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +25,13 @@
 
 namespace platform {
 
+// A character's ink as Qt draws it in a monochrome face: pixel offsets from the pen position on
+// the top of the text cell. Drawn once per font and character, then only copied.
+struct Glyph {
+    bool ready = false;
+    std::vector<QPoint> ink;
+};
+
 struct FontObject {
     int height = 0;  // character cell height in pixels
     int weight = 400;
@@ -32,6 +40,11 @@ struct FontObject {
     QFont font;
     int ascent = 0;
     int descent = 0;
+    // Whole-pixel advance of each Windows-1252 character: a text is laid out, and a text
+    // outside the clip recognised, without asking Qt again.
+    int advances[256] = {};
+    bool advanceKnown[256] = {};
+    Glyph glyphs[256];
 };
 
 struct PenObject {
@@ -44,14 +57,14 @@ struct BrushObject {
 };
 
 struct DeviceContextObject {
-    QImage* image;
+    QImage* image = nullptr;
     QRegion clip;
     std::vector<QRect> clipRects;  // the clip as disjoint rectangles, for pixel tests
-    FontHandle font;
-    PenHandle pen;
-    BrushHandle brush;
-    int align;
-    uint32_t bkColor;
+    FontHandle font = nullptr;
+    PenHandle pen = nullptr;
+    BrushHandle brush = nullptr;
+    int align = 0;
+    uint32_t bkColor = 0;
     QPoint position;
     // A printed page: drawing goes through the painter in device units, by the logical mapping
     // below (window extent onto viewport extent, both origins at 0).
@@ -61,6 +74,29 @@ struct DeviceContextObject {
     int windowExtY = 1;
     int viewportExtX = 1;
     int viewportExtY = 1;
+    // Bounds of every pixel this context has changed, kept as edges: a pixel at a time is
+    // cheaper to add that way than as a rectangle union.
+    int changedLeft = INT_MAX;
+    int changedTop = INT_MAX;
+    int changedRight = INT_MIN;  // inclusive
+    int changedBottom = INT_MIN;
+    // The image's pixels, taken once per context (a scan line access checks for sharing).
+    uchar* bits = nullptr;
+    qsizetype stride = 0;
+
+    QRgb* Row(int y) { return reinterpret_cast<QRgb*>(bits + y * stride); }
+    void MarkChanged(int x, int y) {
+        changedLeft = std::min(changedLeft, x);
+        changedRight = std::max(changedRight, x);
+        changedTop = std::min(changedTop, y);
+        changedBottom = std::max(changedBottom, y);
+    }
+    void MarkChanged(const QRect& r) {
+        if (!r.isEmpty()) {
+            MarkChanged(r.left(), r.top());
+            MarkChanged(r.right(), r.bottom());
+        }
+    }
 };
 
 namespace {
@@ -143,6 +179,75 @@ void ResolveFont(FontObject* font) {
     font->descent = metrics.descent();
 }
 
+// Asked of Qt once per character and font, when the character is first drawn.
+int Advance(FontObject* font, unsigned char byte) {
+    if (!font->advanceKnown[byte]) {
+        font->advanceKnown[byte] = true;
+        const char c = static_cast<char>(byte);
+        font->advances[byte] =
+            QFontMetrics(font->font).horizontalAdvance(FromWindows1252(std::string_view(&c, 1))[0]);
+    }
+    return font->advances[byte];
+}
+
+// The Windows-1252 characters Qt counts as white space: they only advance.
+bool IsBlank(unsigned char byte) {
+    return byte == ' ' || byte == 0xA0 || (byte >= '\t' && byte <= '\r');
+}
+
+// Draws the text's characters that have no glyph yet, each alone in a slot of its own with room
+// of one cell height on either side for overhangs (the margin the text cell's clip allows) and as
+// much again between slots, all with one painter; keeps the pixels each one inked.
+void PrepareGlyphs(FontObject* font, const unsigned char* bytes, int length) {
+    std::vector<unsigned char> missing;
+    for (int i = 0; i < length; ++i) {
+        const unsigned char byte = bytes[i];
+        if (!IsBlank(byte) && !font->glyphs[byte].ready &&
+            std::find(missing.begin(), missing.end(), byte) == missing.end()) {
+            missing.push_back(byte);
+        }
+    }
+    if (missing.empty()) {
+        return;
+    }
+    const int height = font->height;
+    const int margin = height;
+    std::vector<int> slotLeft;
+    int width = 0;
+    for (unsigned char byte : missing) {
+        slotLeft.push_back(width);
+        width += Advance(font, byte) + 3 * margin;
+    }
+    QImage strip(width, height, QImage::Format_RGB32);
+    strip.fill(Qt::white);
+    {
+        QPainter painter(&strip);
+        painter.setRenderHint(QPainter::TextAntialiasing, false);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setFont(font->font);
+        painter.setPen(QColor(Qt::black));
+        for (size_t i = 0; i < missing.size(); ++i) {
+            const char c = static_cast<char>(missing[i]);
+            painter.drawText(QPoint(slotLeft[i] + margin, height - font->descent),
+                             FromWindows1252(std::string_view(&c, 1)));
+        }
+    }
+    const QRgb white = qRgb(255, 255, 255);
+    for (size_t i = 0; i < missing.size(); ++i) {
+        Glyph& glyph = font->glyphs[missing[i]];
+        glyph.ready = true;
+        const int slotWidth = Advance(font, missing[i]) + 2 * margin;
+        for (int y = 0; y < height; ++y) {
+            const QRgb* row = reinterpret_cast<const QRgb*>(strip.constScanLine(y)) + slotLeft[i];
+            for (int x = 0; x < slotWidth; ++x) {
+                if (row[x] != white) {
+                    glyph.ink.emplace_back(x - margin, y);
+                }
+            }
+        }
+    }
+}
+
 void UnselectEverywhere(FontObject* font, PenObject* pen, BrushObject* brush) {
     for (DeviceContextObject* dc : LiveContexts()) {
         if (font != nullptr && dc->font == font) {
@@ -168,16 +273,42 @@ bool InClip(const DeviceContextObject* dc, int x, int y) {
 
 void PlotPixel(DeviceContextObject* dc, int x, int y, QRgb colour) {
     if (InClip(dc, x, y)) {
-        reinterpret_cast<QRgb*>(dc->image->scanLine(y))[x] = colour;
+        QRgb& pixel = dc->Row(y)[x];
+        if (pixel != colour) {
+            pixel = colour;
+            dc->MarkChanged(x, y);
+        }
     }
 }
 
-void FillRectOnImage(QImage* image, const QRect& rect, QRgb colour) {
+// Returns the bounds of the rows it changed (empty when every pixel had the colour already).
+QRect FillRectOnImage(QImage* image, const QRect& rect, QRgb colour) {
     const QRect r = rect & image->rect();
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        QRgb* row = reinterpret_cast<QRgb*>(image->scanLine(y));
-        std::fill(row + r.left(), row + r.left() + r.width(), colour);
+    if (r.isEmpty()) {
+        return QRect();
     }
+    uchar* bits = image->bits();
+    const qsizetype stride = image->bytesPerLine();
+    int firstChanged = -1;
+    int lastChanged = -1;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride) + r.left();
+        // One pass that writes and gathers the differences, without a branch per pixel, so the
+        // compiler can vectorise it; writing a pixel its own colour changes nothing.
+        QRgb difference = 0;
+        for (int x = 0; x < r.width(); ++x) {
+            difference |= row[x] ^ colour;
+            row[x] = colour;
+        }
+        if (difference != 0) {
+            firstChanged = firstChanged < 0 ? y : firstChanged;
+            lastChanged = y;
+        }
+    }
+    if (firstChanged < 0) {
+        return QRect();
+    }
+    return QRect(r.left(), firstChanged, r.width(), lastChanged - firstChanged + 1);
 }
 
 void FillClipped(DeviceContextObject* dc, const QRect& rect, uint32_t rgb) {
@@ -186,7 +317,7 @@ void FillClipped(DeviceContextObject* dc, const QRect& rect, uint32_t rgb) {
     }
     const QRgb colour = ToQRgb(rgb);
     for (const QRect& c : dc->clipRects) {
-        FillRectOnImage(dc->image, rect & c, colour);
+        dc->MarkChanged(FillRectOnImage(dc->image, rect & c, colour));
     }
 }
 
@@ -289,9 +420,16 @@ DeviceContext CreateImageContext(QImage* image, const QRegion& clip) {
     if (image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32) {
         *image = image->convertToFormat(QImage::Format_RGB32);
     }
-    auto* dc = new DeviceContextObject{
-        image,        clip & image->rect(),   {},     StockFont(), StockPen(),
-        StockBrush(), kAlignLeft | kAlignTop, kWhite, QPoint()};
+    auto* dc = new DeviceContextObject;
+    dc->image = image;
+    dc->clip = clip & image->rect();
+    dc->font = StockFont();
+    dc->pen = StockPen();
+    dc->brush = StockBrush();
+    dc->align = kAlignLeft | kAlignTop;
+    dc->bkColor = kWhite;
+    dc->bits = image->bits();
+    dc->stride = image->bytesPerLine();
     dc->clipRects.assign(dc->clip.begin(), dc->clip.end());
     LiveContexts().push_back(dc);
     return dc;
@@ -319,14 +457,29 @@ void DeleteImageContext(DeviceContext dc) {
     delete dc;
 }
 
-void FillRegion(QImage* image, const QRegion& region, uint32_t rgb) {
+QRect FillRegion(QImage* image, const QRegion& region, uint32_t rgb) {
     if (image == nullptr) {
-        return;
+        return QRect();
     }
     const QRgb colour = ToQRgb(rgb);
+    QRect changed;
     for (const QRect& r : region) {
-        FillRectOnImage(image, r, colour);
+        changed |= FillRectOnImage(image, r, colour);
     }
+    return changed;
+}
+
+QFont ResolvedFont(FontHandle font) {
+    ResolveFont(font);
+    return font->font;
+}
+
+QRect ChangedArea(DeviceContext dc) {
+    if (dc == nullptr || dc->changedRight < dc->changedLeft) {
+        return QRect();
+    }
+    return QRect(QPoint(dc->changedLeft, dc->changedTop),
+                 QPoint(dc->changedRight, dc->changedBottom));
 }
 
 FontHandle CreateFont(int height, int weight) {
@@ -526,9 +679,8 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
     if (dc == nullptr || text == nullptr || length <= 0) {
         return;
     }
-    const QString s = FromWindows1252(std::string_view(text, static_cast<size_t>(length)));
     if (OnPage(dc)) {
-        PageText(dc, x, y, s);
+        PageText(dc, x, y, FromWindows1252(std::string_view(text, static_cast<size_t>(length))));
         return;
     }
     FontObject* font = dc->font;
@@ -536,13 +688,10 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
     // Each character advances by its own whole-pixel width, so a character lands on the same
     // pixel whatever precedes it: "  --" and "--" aligned right put their dashes on the same
     // columns, and a text drawn over an earlier one covers it exactly.
-    const QFontMetrics metrics(font->font);
-    std::vector<int> advances;
-    advances.reserve(static_cast<size_t>(s.size()));
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
     int width = 0;
-    for (QChar c : s) {
-        advances.push_back(metrics.horizontalAdvance(c));
-        width += advances.back();
+    for (int i = 0; i < length; ++i) {
+        width += Advance(font, bytes[i]);
     }
     const int height = font->height;
     int left = x;
@@ -561,29 +710,42 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
         top = y - height;
     }
     const QRect cell(left, top, width, height);
-    FillClipped(dc, cell, dc->bkColor);
-    // Glyphs stay inside their cell, so a later text over the same cell replaces all of it.
-    const QRegion glyphClip = dc->clip & cell;
-    if (glyphClip.isEmpty()) {
+    // Everything a text draws lies in its cell: a cell outside the clip costs no more than this.
+    if (std::none_of(dc->clipRects.begin(), dc->clipRects.end(),
+                     [&cell](const QRect& c) { return c.intersects(cell); })) {
         return;
     }
-    QPainter painter(dc->image);
-    painter.setRenderHint(QPainter::TextAntialiasing, false);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setClipRegion(glyphClip);
-    painter.setFont(font->font);
-    painter.setPen(QColor(Qt::black));
-    const QRect visible = glyphClip.boundingRect();
-    int penX = left;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        const int advance = advances[static_cast<size_t>(i)];
-        // Glyphs may overhang their advance a little; a margin of one cell height covers it.
-        const bool nearClip =
-            penX + advance + height > visible.left() && penX - height <= visible.right();
-        if (!s[i].isSpace() && nearClip) {
-            painter.drawText(QPoint(penX, top + baselineFromTop), QString(s[i]));
+    FillClipped(dc, cell, dc->bkColor);
+    // Glyphs stay inside their cell, so a later text over the same cell replaces all of it.
+    std::vector<QRect> glyphClip;
+    for (const QRect& c : dc->clipRects) {
+        if (const QRect r = c & cell; !r.isEmpty()) {
+            glyphClip.push_back(r);
         }
-        penX += advance;
+    }
+    PrepareGlyphs(font, bytes, length);
+    const QRgb black = qRgb(0, 0, 0);
+    int penX = left;
+    for (int i = 0; i < length; ++i) {
+        const unsigned char byte = bytes[i];
+        // Blank characters (space, no-break space) only advance.
+        if (!IsBlank(byte)) {
+            for (const QPoint& ink : font->glyphs[byte].ink) {
+                const int px = penX + ink.x();
+                const int py = top + ink.y();
+                for (const QRect& r : glyphClip) {
+                    if (r.contains(px, py)) {
+                        QRgb& pixel = dc->Row(py)[px];
+                        if (pixel != black) {
+                            pixel = black;
+                            dc->MarkChanged(px, py);
+                        }
+                        break;
+                    }
+                }
+            }
+        }
+        penX += font->advances[byte];  // known: the width above asked for it
     }
 }
 
@@ -596,18 +758,41 @@ void BitBlt(DeviceContext dc, int dstX, int dstY, int width, int height, int src
     if (source.isEmpty()) {
         return;
     }
-    // Copy the source first so an overlapping destination reads the pixels as they were.
-    const QImage block = dc->image->copy(source);
-    const QPoint origin(dstX + source.left() - srcX, dstY + source.top() - srcY);
-    const QRect target(origin, source.size());
+    const QPoint shift(dstX - srcX, dstY - srcY);
+    const QRect target = source.translated(shift);
+    std::vector<QRect> parts;
     for (const QRect& c : dc->clipRects) {
-        const QRect r = target & c;
-        for (int y = r.top(); y <= r.bottom(); ++y) {
-            const QRgb* from = reinterpret_cast<const QRgb*>(block.constScanLine(y - origin.y())) +
-                               (r.left() - origin.x());
-            QRgb* to = reinterpret_cast<QRgb*>(dc->image->scanLine(y)) + r.left();
-            std::memcpy(to, from, static_cast<size_t>(r.width()) * sizeof(QRgb));
+        if (const QRect r = target & c; !r.isEmpty()) {
+            parts.push_back(r);
         }
+    }
+    if (parts.empty()) {
+        return;
+    }
+    auto copyRows = [dc, shift](const QImage& from, QPoint fromOrigin, const QRect& r) {
+        // Rows in the order that never reads a row already written: upward moves go top down,
+        // downward moves bottom up; within a row memmove takes care of the overlap.
+        const bool bottomUp = shift.y() > 0;
+        for (int i = 0; i < r.height(); ++i) {
+            const int y = bottomUp ? r.bottom() - i : r.top() + i;
+            const QRgb* in =
+                reinterpret_cast<const QRgb*>(from.constScanLine(y - shift.y() - fromOrigin.y())) +
+                (r.left() - shift.x() - fromOrigin.x());
+            QRgb* out = dc->Row(y) + r.left();
+            std::memmove(out, in, static_cast<size_t>(r.width()) * sizeof(QRgb));
+        }
+        dc->MarkChanged(r);
+    };
+    if (parts.size() == 1) {
+        // One destination rectangle (the graph's scroll): moved in place, no copy of the block.
+        copyRows(*dc->image, QPoint(0, 0), parts.front());
+        return;
+    }
+    // Several: one part's move could overwrite pixels another part still has to read, so the
+    // source is copied first and every part reads the pixels as they were.
+    const QImage block = dc->image->copy(source);
+    for (const QRect& r : parts) {
+        copyRows(block, source.topLeft(), r);
     }
 }
 

@@ -3,6 +3,7 @@
 // between the program's colour values and Qt's pixels.
 #pragma once
 
+#include <QFont>
 #include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
@@ -25,7 +26,13 @@ DeviceContext CreateImageContext(QImage* image, const QRegion& clip);
 DeviceContext CreatePainterContext(QPainter* painter, QPaintDevice* device);
 void DeleteImageContext(DeviceContext dc);
 
-// Fills the part of region that lies on the image, exactly on pixel boundaries.
-void FillRegion(QImage* image, const QRegion& region, uint32_t rgb);
+// Fills the part of region that lies on the image, exactly on pixel boundaries. Returns the
+// bounds of the pixels it changed (empty when all had the colour already).
+QRect FillRegion(QImage* image, const QRegion& region, uint32_t rgb);
+// The Qt face a font handle draws with (chosen at first use; tests compare glyphs with it).
+QFont ResolvedFont(FontHandle font);
+// Bounds of every pixel the context has changed so far (empty: the image is as it was), so that
+// a paint that changed nothing need not be shown again.
+QRect ChangedArea(DeviceContext dc);
 
 }  // namespace platform

@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
 #include <map>
 #include <utility>
 #include <vector>
@@ -65,7 +67,9 @@ struct WindowObject {
     bool paintTaken = false;
     QRegion paintRegion;
     DeviceContext paintContext = nullptr;
+    QRect erasedChange;  // pixels the erase of this paint changed
     bool destroying = false;
+    bool paintedOnce = false;  // a paint has ended, so the image holds the program's picture
 
     ~WindowObject() { DeleteImageContext(paintContext); }
 };
@@ -159,6 +163,22 @@ void Deliver(WindowObject* window, const WindowMessage& message) {
 
 void RunPaint(WindowObject* window);
 
+// For the start-up measurement (scripts/measure.sh): with KVXMON_REPORT_FIRST_FRAME set, the
+// wall-clock time of the first frame put on screen goes to stderr, in nanoseconds since the epoch.
+void ReportFirstFrame() {
+    static bool reported = false;
+    if (reported) {
+        return;
+    }
+    reported = true;
+    if (qEnvironmentVariableIsSet("KVXMON_REPORT_FIRST_FRAME")) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::fprintf(stderr, "kvxmon: first frame at %lld\n",
+                     static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+    }
+}
+
 void SchedulePaint(WindowObject* window);
 
 class TopLevelWidget : public QWidget {
@@ -236,6 +256,9 @@ class ClientAreaWidget : public QWidget {
             QPainter painter(this);
             painter.setClipRegion(event->region());
             painter.drawImage(QPoint(0, 0), window_->image);
+            if (window_->paintedOnce) {
+                ReportFirstFrame();
+            }
         }
     }
 
@@ -356,9 +379,9 @@ void DefaultProcessing(WindowObject* window, const WindowMessage& message) {
             DestroyWindow(window);
             break;
         case MessageType::EraseBackground:
-            FillRegion(&window->image,
-                       window->painting ? window->paintRegion : window->updateRegion,
-                       window->backgroundRgb);
+            window->erasedChange |= FillRegion(
+                &window->image, window->painting ? window->paintRegion : window->updateRegion,
+                window->backgroundRgb);
             break;
         case MessageType::Paint:
             EndPaint(window, BeginPaint(window));
@@ -727,6 +750,7 @@ DeviceContext BeginPaint(WindowHandle window) {
     window->painting = true;
     window->paintTaken = true;
     window->paintRegion = std::exchange(window->updateRegion, QRegion());
+    window->erasedChange = QRect();
     if (std::exchange(window->eraseRequested, false)) {
         SendWindowMessage(window, WindowMessage{MessageType::EraseBackground});
         if (!IsLive(window)) {
@@ -741,10 +765,16 @@ void EndPaint(WindowHandle window, DeviceContext dc) {
     if (!IsLive(window) || !window->painting || dc != window->paintContext) {
         return;
     }
+    const QRect changed = window->erasedChange | ChangedArea(window->paintContext);
     DeleteImageContext(window->paintContext);
     window->paintContext = nullptr;
     window->painting = false;
-    window->client->update(window->paintRegion);
+    window->paintedOnce = true;
+    // Only what the paint changed goes to the screen; a paint that changed no pixel (a graph
+    // tick without a new sample) is neither copied to the backing store nor flushed.
+    if (!changed.isEmpty()) {
+        window->client->update(window->paintRegion & changed);
+    }
     window->paintRegion = QRegion();
     // Invalidated while it painted: that part is painted next.
     if (!window->updateRegion.isEmpty()) {
@@ -816,6 +846,10 @@ QAction* FindMenuAction(WindowHandle window, int commandId) {
         }
     }
     return nullptr;
+}
+
+std::vector<WindowHandle> LiveWindowHandles() {
+    return liveWindows;
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QWidget>
+#include <vector>
 
 #include "platform/window.h"
 
@@ -15,5 +16,7 @@ QWidget* WindowWidget(WindowHandle window);
 QWidget* ClientWidget(WindowHandle window);
 // The first menu action that carries commandId.
 QAction* FindMenuAction(WindowHandle window, int commandId);
+// Every live window, in the order they were created.
+std::vector<WindowHandle> LiveWindowHandles();
 
 }  // namespace platform

@@ -1,0 +1,183 @@
+// The whole program against kvxsim: a termination signal ends it the way the user's close does,
+// with the settings file written and the serial line's own settings given back.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <typename Condition>
+bool WaitFor(Condition condition, int limitMs) {
+    const auto end = Clock::now() + std::chrono::milliseconds(limitMs);
+    while (!condition()) {
+        if (Clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+pid_t Spawn(std::vector<std::string> args, const std::string& folder,
+            const std::vector<std::string>& extraEnvironment) {
+    std::vector<std::string> environment = extraEnvironment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        environment.emplace_back(*entry);
+    }
+    std::vector<char*> argv;
+    std::vector<char*> envp;
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    for (auto& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Reaps the child; true with its status when it ended within limitMs.
+bool Reap(pid_t pid, int limitMs, int* status) {
+    return WaitFor([&] { return waitpid(pid, status, WNOHANG) == pid; }, limitMs);
+}
+
+struct Process {
+    pid_t pid = -1;
+    ~Process() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+bool SameLineSettings(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && cfgetispeed(&a) == cfgetispeed(&b) &&
+           cfgetospeed(&a) == cfgetospeed(&b) && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+struct TempFolder {
+    std::string path;
+    TempFolder() {
+        char name[] = "/tmp/kvxsignalXXXXXX";
+        path = mkdtemp(name) != nullptr ? name : "";
+    }
+    ~TempFolder() {
+        if (!path.empty()) {
+            std::filesystem::remove_all(path);
+        }
+    }
+};
+
+// Sends the signal once the program runs (its settings file exists and, given a line, it has
+// switched the line to 9600), after taking the settings file away: only the close writes it
+// again. Then the program must be gone within 1 s, by its own exit with status 0.
+void SignalAndExpectOrderlyExit(const TempFolder& folder, const std::string& port, int line,
+                                int signalNumber) {
+    const std::string settingsFile = folder.path + "/KVXMon.cnf";
+    // In the sanitizer builds the program's exit status includes the leak check; the font
+    // library keeps its cache for the life of the process, which is no leak of ours.
+    const std::string suppressions = folder.path + "/lsan.supp";
+    std::ofstream(suppressions) << "leak:libfontconfig.so\n";
+    Process monitor;
+    monitor.pid = Spawn({KVXMON_BUILT}, folder.path,
+                        {"QT_QPA_PLATFORM=offscreen", "KVXMON_COM1=" + port,
+                         "LSAN_OPTIONS=suppressions=" + suppressions + ":print_suppressions=0"});
+    ASSERT_GT(monitor.pid, 0);
+    termios running{};
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return std::filesystem::exists(settingsFile) &&
+                   (line < 0 || (tcgetattr(line, &running) == 0 && cfgetospeed(&running) == B9600));
+        },
+        10000));
+    // Let it reach its message loop (or its start-up box).
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(std::filesystem::remove(settingsFile));
+
+    ASSERT_EQ(kill(monitor.pid, signalNumber), 0);
+    int status = 0;
+    ASSERT_TRUE(Reap(monitor.pid, 1000, &status)) << "still running 1 s after the signal";
+    monitor.pid = -1;
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by the signal itself";
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+    EXPECT_TRUE(std::filesystem::exists(settingsFile)) << "settings not saved";
+    EXPECT_EQ(std::filesystem::exists(settingsFile) ? std::filesystem::file_size(settingsFile) : 0,
+              280u);
+}
+
+class TerminationSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(TerminationSignal, ClosesAsTheUserDoes) {
+    TempFolder folder;
+    ASSERT_FALSE(folder.path.empty());
+    const std::string link = folder.path + "/korvex";
+    const char* simPath = std::getenv("KVXSIM_PATH");
+    Process sim;
+    sim.pid = Spawn({simPath != nullptr && *simPath != 0 ? simPath : KVXSIM_BUILT, "--link", link},
+                    folder.path, {});
+    ASSERT_GT(sim.pid, 0);
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::is_symlink(link); }, 5000));
+
+    // The line as some other program left it: canonical, echoing, 1200 baud, 7 bits.
+    const int line = open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(line, 0);
+    termios original{};
+    ASSERT_EQ(tcgetattr(line, &original), 0);
+    original.c_lflag |= ICANON | ECHO;
+    original.c_cflag = (original.c_cflag & ~CSIZE) | CS7;
+    cfsetspeed(&original, B1200);
+    ASSERT_EQ(tcsetattr(line, TCSANOW, &original), 0);
+    ASSERT_EQ(tcgetattr(line, &original), 0);
+
+    SignalAndExpectOrderlyExit(folder, link, line, GetParam());
+    termios after{};
+    ASSERT_EQ(tcgetattr(line, &after), 0);
+    EXPECT_TRUE(SameLineSettings(original, after)) << "the line's own settings were not restored";
+    close(line);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, TerminationSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGTERM  ? "Term"
+                                                : info.param == SIGINT ? "Int"
+                                                                       : "Hup");
+                         });
+
+// Without a device the start-up box (port not opened) waits for the user; the signal dismisses
+// it and closes the window all the same.
+TEST(TerminationSignalAtStartUpBox, ClosesAsTheUserDoes) {
+    TempFolder folder;
+    ASSERT_FALSE(folder.path.empty());
+    SignalAndExpectOrderlyExit(folder, folder.path + "/no-such-port", -1, SIGTERM);
+}
+
+}  // namespace
