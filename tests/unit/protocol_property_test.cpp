@@ -82,6 +82,10 @@ Observed Expected(const Observed& start, uint16_t v) {
                 if (i == limit1Mode) {
                     e.identityPos = 0;
                 }
+                // The dP/dt row shows dashes or the peak by this word: a change is news.
+                if (i == dpdtMode && e.words[i] != start.words[i]) {
+                    e.valuesChanged = 1;
+                }
             }
         }
     } else if (v >= 65000 && v <= 65049) {
@@ -91,6 +95,10 @@ Observed Expected(const Observed& start, uint16_t v) {
     } else if (v >= 65200 && v <= 65499) {
         e.identity0 = 'X';  // written at position 5, not 0
         e.identityPos = 6;
+        // A complete identity is news for the identity bar.
+        if (v == MSG_IDENTITY_END) {
+            e.valuesChanged = 1;
+        }
     }
     return e;
 }
