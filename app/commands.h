@@ -8,10 +8,16 @@
 #include "platform/handles.h"
 
 inline constexpr int kCmdAbout = 103;
+inline constexpr int kCmdExit = 105;
 inline constexpr int kCmdProbePort = 500;  // posted after a successful port change
 inline constexpr int kCmdParameters = 2000;
 inline constexpr int kCmdSaveParameters = 2009;
 inline constexpr int kCmdLoadParameters = 2010;
+inline constexpr int kCmdPortBase = 2000;  // + port 1..8
+inline constexpr int kCmdRollBase = 2016;  // + rollIndex
+inline constexpr int kCmdStopAtAlarm = 2021;
+inline constexpr int kCmdLanguageBase = 2027;  // + languageBase
+inline constexpr int kMenuBase = 1044;         // + languageBase
 inline constexpr int kCmdScreenDump = 2033;
 inline constexpr int kCmdPrint = 2034;
 inline constexpr int kCmdAutoConnect = 2035;

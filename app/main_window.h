@@ -20,13 +20,6 @@ inline constexpr int kPanelTimer = 300;
 inline constexpr int kIdentityTimer = 1000;
 inline constexpr int kScreenshotTimer = 9000;
 
-inline constexpr int kCmdExit = 105;
-inline constexpr int kCmdPortBase = 2000;  // + port 1..8
-inline constexpr int kCmdRollBase = 2016;  // + rollIndex
-inline constexpr int kCmdStopAtAlarm = 2021;
-inline constexpr int kCmdLanguageBase = 2027;  // + languageBase
-inline constexpr int kMenuBase = 1044;         // + languageBase
-
 bool MainWindowProc(platform::WindowHandle window, const platform::WindowMessage& message);
 
 // Everything between setting up the window system and the message loop: the title, the window

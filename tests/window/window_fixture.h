@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/commands.h"
 #include "app/main_window.h"
 #include "link/protocol.h"
 #include "link/tx_ring.h"
