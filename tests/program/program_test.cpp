@@ -23,31 +23,11 @@
 
 #include "link/protocol.h"
 #include "platform/serial_port.h"
+#include "support/process_test.h"
 
 extern char** environ;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-void SleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-bool OnPath(const char* program) {
-    const char* path = std::getenv("PATH");
-    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
-    for (size_t start = 0; start <= folders.size();) {
-        size_t end = folders.find(':', start);
-        end = end == std::string::npos ? folders.size() : end;
-        const std::string candidate = folders.substr(start, end - start) + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0) {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
-}
 
 // This process's environment without anything that names a display, a platform or a port, plus
 // the given entries.
@@ -159,14 +139,7 @@ struct FakeDevice {
     std::thread thread;
 
     bool Open() {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-            return false;
-        }
-        path = ptsname(master);
-        // Held open so the line is never hung up while kvxmon opens and configures it.
-        slave = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (slave < 0 || !platform::ConfigureRawLine(slave, 9600)) {
+        if (!OpenPty(master, slave, path)) {
             return false;
         }
         thread = std::thread([this] { Serve(); });

@@ -22,22 +22,12 @@
 #include "link/protocol.h"
 #include "params/parameter_file.h"
 #include "params/parameter_set.h"
+#include "support/process_test.h"
 #include "window/fake_device.h"
 
 extern char** environ;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int ElapsedMs(Clock::time_point since) {
-    return static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
-bool OnPath(const char* program) {
-    return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 struct Child {
     pid_t pid = -1;
