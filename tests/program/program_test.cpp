@@ -178,36 +178,6 @@ struct FakeDevice {
     }
 };
 
-// Xvfb on a display number of its own choosing, told back through -displayfd.
-struct XServer {
-    Child child;
-    std::string display;
-
-    bool Start() {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) {
-            return false;
-        }
-        fcntl(fds[1], F_SETFD, 0);  // only the write end goes to the server
-        // Quiet: it reports every display number it finds taken on its way to a free one.
-        const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        child.pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                           "1280x800x24", "-nolisten", "tcp"},
-                          Environment({}), "", quiet);
-        close(quiet);
-        close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c = 0;
-        while (child.pid > 0 && poll(&p, 1, 10000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        close(fds[0]);
-        display = ":" + number;
-        return !number.empty();
-    }
-};
-
 }  // namespace
 
 TEST(Program, WithoutADisplayItSaysSoAndOpensNothing) {
@@ -244,7 +214,7 @@ TEST(Program, HeldKeysActOnceOnARealXServer) {
         GTEST_SKIP() << "Xvfb, xdotool and xset are needed (scripts/install-deps.sh installs them)";
     }
     XServer server;
-    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+    ASSERT_TRUE(server.Start("1280x800x24")) << "Xvfb did not start";
     const auto x = Environment({"DISPLAY=" + server.display});
     ASSERT_EQ(RunToEnd({"xset", "r", "on"}, x), 0);
     ASSERT_EQ(RunToEnd({"xset", "r", "rate", "250", "30"}, x), 0);  // a desktop's usual repeat

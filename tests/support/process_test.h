@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -155,6 +156,55 @@ inline bool OpenPty(int& master, int& slave, std::string& path) {
     slave = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     return slave >= 0 && platform::ConfigureRawLine(slave, 9600);
 }
+
+// Xvfb on a display number of its own choosing, told back through -displayfd, so parallel runs
+// never collide; stopped when the test ends.
+struct XServer {
+    pid_t pid = -1;
+    std::string display;
+
+    bool Start(const char* screen) {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0) {
+            return false;
+        }
+        fcntl(fds[1], F_SETFD, 0);  // only the write end goes to the server
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        // Quiet: it reports every display number it finds taken on its way to a free one.
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::vector<std::string> args = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
+                                         "-screen",   "0",          screen,
+                                         "-nolisten", "tcp"};
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ) != 0) {
+            pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        std::string number;
+        pollfd p{fds[0], POLLIN, 0};
+        char c = 0;
+        while (pid > 0 && poll(&p, 1, 10000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') {
+            number += c;
+        }
+        close(fds[0]);
+        display = ":" + number;
+        return !number.empty();
+    }
+    void Stop() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+            pid = -1;
+        }
+    }
+    ~XServer() { Stop(); }
+};
 
 #ifdef KVXSIM_BUILT
 // A running kvxsim (KVXSIM_PATH when set), reached through the symlink it keeps to its device.
