@@ -29,49 +29,11 @@
 #include "platform/message_box.h"
 #include "records/settings.h"
 #include "records/window_state.h"
+#include "support/process_test.h"
 
 extern char** environ;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int ElapsedMs(Clock::time_point since) {
-    return static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
-template <typename Condition>
-bool WaitUntil(Condition condition, int limitMs) {
-    for (const auto start = Clock::now(); !condition();
-         std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
-        if (ElapsedMs(start) > limitMs) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string Program(const char* variable, const char* built) {
-    const char* given = std::getenv(variable);
-    return given != nullptr && given[0] != 0 ? given : built;
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // The words of the long messages in a recording.
 std::vector<uint16_t> Words(const std::vector<uint8_t>& b) {
@@ -83,47 +45,19 @@ std::vector<uint16_t> Words(const std::vector<uint8_t>& b) {
     return words;
 }
 
-struct TempFolder {
-    std::string path;
-    TempFolder() {
-        char name[] = "/tmp/kvxctlXXXXXX";
-        path = mkdtemp(name);
-    }
-    ~TempFolder() { std::filesystem::remove_all(path); }
-    std::string operator/(const char* name) const { return path + "/" + name; }
-};
-
-// A running kvxsim that records what it hears, reached through the symlink to its device.
-struct Sim {
-    pid_t pid = -1;
-    TempFolder folder;
-    std::string link = folder / "korvex";
+// A running kvxsim that records what it hears.
+struct Sim : Kvxsim {
     std::string record = folder / "heard.bin";
 
     bool Start(std::vector<std::string> args = {}) {
-        args.insert(args.begin(), {Program("KVXSIM_PATH", KVXSIM_BUILT), "--link", link, "--record",
-                                   record, "--seed", "7"});
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 &&
-               WaitUntil([this] { return std::filesystem::is_symlink(link); }, 5000);
+        args.insert(args.begin(), {"--record", record, "--seed", "7"});
+        return Kvxsim::Start(std::move(args));
     }
     // What it heard, once want bytes have arrived or half a second has passed.
     std::vector<uint8_t> Heard(size_t want = 0) const {
         WaitUntil([&] { return want > 0 && ReadBytes(record).size() >= want; }, 500);
         return ReadBytes(record);
     }
-    void Stop() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-            pid = -1;
-        }
-    }
-    ~Sim() { Stop(); }
 };
 
 struct CtlRun {

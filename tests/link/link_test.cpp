@@ -19,39 +19,19 @@
 #include <thread>
 #include <vector>
 
-#include "records/language.h"
-#include "records/window_state.h"
 #include "link/protocol.h"
 #include "link/serial_link.h"
 #include "link/transfer.h"
 #include "link/tx_ring.h"
 #include "params/parameter_set.h"
 #include "platform/serial_port.h"
+#include "records/language.h"
+#include "records/window_state.h"
+#include "support/process_test.h"
 
 extern char** environ;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int ElapsedMs(Clock::time_point since) {
-    return static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
-void SleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-template <typename Condition>
-bool WaitUntil(Condition condition, int limitMs) {
-    for (const auto start = Clock::now(); !condition(); SleepMs(5)) {
-        if (ElapsedMs(start) > limitMs) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Entries("/proc/self/task") counts the threads, Entries("/proc/self/fd") the descriptors.
 int Entries(const char* folder) {
@@ -119,15 +99,7 @@ struct PtyDevice {
     int slave = -1;
     std::string path;
 
-    bool Open() {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-            return false;
-        }
-        path = ptsname(master);
-        slave = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        return slave >= 0 && platform::ConfigureRawLine(slave, 9600);
-    }
+    bool Open() { return OpenPty(master, slave, path); }
     void Close() {
         close(master);
         close(slave);
@@ -154,15 +126,6 @@ struct PtyDevice {
     }
 };
 
-struct TempFolder {
-    std::string path;
-    TempFolder() {
-        char name[] = "/tmp/kvxlinkXXXXXX";
-        path = mkdtemp(name);
-    }
-    ~TempFolder() { std::filesystem::remove_all(path); }
-};
-
 // Points link at target in one step, as udev or kvxsim --link would.
 bool PointLink(const std::string& link, const std::string& target) {
     const std::string temporary = link + ".new";
@@ -171,37 +134,7 @@ bool PointLink(const std::string& link, const std::string& target) {
            rename(temporary.c_str(), link.c_str()) == 0;
 }
 
-// A running kvxsim, reached through the symlink it keeps to its device.
-struct Sim {
-    pid_t pid = -1;
-    TempFolder folder;
-    std::string link = folder.path + "/korvex";
-
-    bool Start(std::vector<std::string> args) {
-        const char* program = std::getenv("KVXSIM_PATH");
-        args.insert(args.begin(), {program != nullptr && program[0] != 0 ? program : KVXSIM_BUILT,
-                                   "--link", link});
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 &&
-               WaitUntil([this] { return std::filesystem::is_symlink(link); }, 5000);
-    }
-    // The exit status, or -1 when it did not end normally.
-    int Stop() {
-        if (pid < 0) {
-            return -1;
-        }
-        kill(pid, SIGTERM);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    ~Sim() { Stop(); }
-};
+using Sim = Kvxsim;
 
 class Link : public ::testing::Test {
   protected:

@@ -18,84 +18,15 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "support/process_test.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-template <typename Condition>
-bool WaitFor(Condition condition, int limitMs) {
-    const auto end = Clock::now() + std::chrono::milliseconds(limitMs);
-    while (!condition()) {
-        if (Clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
-pid_t Spawn(std::vector<std::string> args, const std::string& folder,
-            const std::vector<std::string>& extraEnvironment) {
-    std::vector<std::string> environment = extraEnvironment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        environment.emplace_back(*entry);
-    }
-    std::vector<char*> argv;
-    std::vector<char*> envp;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    for (auto& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// Reaps the child; true with its status when it ended within limitMs.
-bool Reap(pid_t pid, int limitMs, int* status) {
-    return WaitFor([&] { return waitpid(pid, status, WNOHANG) == pid; }, limitMs);
-}
-
-struct Process {
-    pid_t pid = -1;
-    ~Process() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-};
 
 bool SameLineSettings(const termios& a, const termios& b) {
     return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
            a.c_lflag == b.c_lflag && cfgetispeed(&a) == cfgetispeed(&b) &&
            cfgetospeed(&a) == cfgetospeed(&b) && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
-
-struct TempFolder {
-    std::string path;
-    TempFolder() {
-        char name[] = "/tmp/kvxsignalXXXXXX";
-        path = mkdtemp(name) != nullptr ? name : "";
-    }
-    ~TempFolder() {
-        if (!path.empty()) {
-            std::filesystem::remove_all(path);
-        }
-    }
-};
 
 // Sends the signal once the program runs (its settings file exists and, given a line, it has
 // switched the line to 9600), after taking the settings file away: only the close writes it
@@ -113,7 +44,7 @@ void SignalAndExpectOrderlyExit(const TempFolder& folder, const std::string& por
                          "LSAN_OPTIONS=suppressions=" + suppressions + ":print_suppressions=0"});
     ASSERT_GT(monitor.pid, 0);
     termios running{};
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(WaitUntil(
         [&] {
             return std::filesystem::exists(settingsFile) &&
                    (line < 0 || (tcgetattr(line, &running) == 0 && cfgetospeed(&running) == B9600));
@@ -140,12 +71,10 @@ TEST_P(TerminationSignal, ClosesAsTheUserDoes) {
     TempFolder folder;
     ASSERT_FALSE(folder.path.empty());
     const std::string link = folder.path + "/korvex";
-    const char* simPath = std::getenv("KVXSIM_PATH");
     Process sim;
-    sim.pid = Spawn({simPath != nullptr && *simPath != 0 ? simPath : KVXSIM_BUILT, "--link", link},
-                    folder.path, {});
+    sim.pid = Spawn({Program("KVXSIM_PATH", KVXSIM_BUILT), "--link", link}, folder.path, {});
     ASSERT_GT(sim.pid, 0);
-    ASSERT_TRUE(WaitFor([&] { return std::filesystem::is_symlink(link); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::is_symlink(link); }, 5000));
 
     // The line as some other program left it: canonical, echoing, 1200 baud, 7 bits.
     const int line = open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);

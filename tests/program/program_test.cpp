@@ -23,31 +23,11 @@
 
 #include "link/protocol.h"
 #include "platform/serial_port.h"
+#include "support/process_test.h"
 
 extern char** environ;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-void SleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-bool OnPath(const char* program) {
-    const char* path = std::getenv("PATH");
-    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
-    for (size_t start = 0; start <= folders.size();) {
-        size_t end = folders.find(':', start);
-        end = end == std::string::npos ? folders.size() : end;
-        const std::string candidate = folders.substr(start, end - start) + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0) {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
-}
 
 // This process's environment without anything that names a display, a platform or a port, plus
 // the given entries.
@@ -159,14 +139,7 @@ struct FakeDevice {
     std::thread thread;
 
     bool Open() {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-            return false;
-        }
-        path = ptsname(master);
-        // Held open so the line is never hung up while kvxmon opens and configures it.
-        slave = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (slave < 0 || !platform::ConfigureRawLine(slave, 9600)) {
+        if (!OpenPty(master, slave, path)) {
             return false;
         }
         thread = std::thread([this] { Serve(); });
@@ -202,36 +175,6 @@ struct FakeDevice {
         Finish();
         close(master);
         close(slave);
-    }
-};
-
-// Xvfb on a display number of its own choosing, told back through -displayfd.
-struct XServer {
-    Child child;
-    std::string display;
-
-    bool Start() {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) {
-            return false;
-        }
-        fcntl(fds[1], F_SETFD, 0);  // only the write end goes to the server
-        // Quiet: it reports every display number it finds taken on its way to a free one.
-        const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        child.pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                           "1280x800x24", "-nolisten", "tcp"},
-                          Environment({}), "", quiet);
-        close(quiet);
-        close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c = 0;
-        while (child.pid > 0 && poll(&p, 1, 10000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        close(fds[0]);
-        display = ":" + number;
-        return !number.empty();
     }
 };
 
@@ -271,7 +214,7 @@ TEST(Program, HeldKeysActOnceOnARealXServer) {
         GTEST_SKIP() << "Xvfb, xdotool and xset are needed (scripts/install-deps.sh installs them)";
     }
     XServer server;
-    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+    ASSERT_TRUE(server.Start("1280x800x24")) << "Xvfb did not start";
     const auto x = Environment({"DISPLAY=" + server.display});
     ASSERT_EQ(RunToEnd({"xset", "r", "on"}, x), 0);
     ASSERT_EQ(RunToEnd({"xset", "r", "rate", "250", "30"}, x), 0);  // a desktop's usual repeat

@@ -39,10 +39,10 @@ TEST_F(ParameterFile, SaveThenLoadGivesTheSameBytes) {
     }
     parameterSet.editWords[limit1Setpoint] = 55;  // the edit copy is never saved
     const std::vector<uint8_t> before = Record();
-    WriteAll(path_, std::vector<uint8_t>(500, 0xEE));  // an existing longer file is replaced
+    WriteBytes(path_, std::vector<uint8_t>(500, 0xEE));  // an existing longer file is replaced
 
     ASSERT_EQ(WriteParameterFile(path_.c_str()), 0);
-    std::vector<uint8_t> file = ReadAll(path_);
+    std::vector<uint8_t> file = ReadBytes(path_);
     ASSERT_EQ(file, before);
     EXPECT_EQ(file[14], 0xB7);  // word 7, 34999 = 0x88B7, little-endian
     EXPECT_EQ(file[15], 0x88);
@@ -51,7 +51,7 @@ TEST_F(ParameterFile, SaveThenLoadGivesTheSameBytes) {
 
     ResetLinkState();
     file.resize(120, 0xFF);  // a longer file loads its first 88 bytes
-    WriteAll(path_, file);
+    WriteBytes(path_, file);
     ASSERT_EQ(ReadParameterFile(path_.c_str()), 0);
     EXPECT_EQ(Record(), before);
     EXPECT_TRUE(recordedBoxes.empty());
@@ -69,7 +69,7 @@ TEST_F(ParameterFile, UnterminatedIdentityIsSavedLoadable) {
     // A file from elsewhere whose text fills all 44 bytes: taken as it is, ended in its last byte.
     std::vector<uint8_t> file(kParameterFileSize, 'B');
     std::fill(file.begin(), file.begin() + 2 * kParameterCount, 0);
-    WriteAll(path_, file);
+    WriteBytes(path_, file);
     EXPECT_EQ(ReadParameterFile(path_.c_str()), 0);
     EXPECT_EQ(liveValues.identity[42].load(), 'B');
     EXPECT_EQ(liveValues.identity[43].load(), 0);
@@ -83,11 +83,11 @@ TEST_F(ParameterFile, AWordOutsideItsBandRejectsTheWholeFile) {
         file[2 * word] = static_cast<uint8_t>(value & 0xFF);
         file[2 * word + 1] = static_cast<uint8_t>(value >> 8);
         file[44] = 'X';
-        WriteAll(path_, file);
+        WriteBytes(path_, file);
         EXPECT_EQ(ReadParameterFile(path_.c_str()), kResultNotParameterFile) << word;
         file[2 * word] = static_cast<uint8_t>((value - 1) & 0xFF);
         file[2 * word + 1] = static_cast<uint8_t>((value - 1) >> 8);
-        WriteAll(path_, file);
+        WriteBytes(path_, file);
         EXPECT_EQ(ReadParameterFile(path_.c_str()), 0) << word;
         EXPECT_EQ(parameterSet.deviceWords[word].load(), value - 1) << word;
         ResetLinkState();
@@ -98,8 +98,8 @@ TEST_F(ParameterFile, AWordOutsideItsBandRejectsTheWholeFile) {
 TEST_F(ParameterFile, FilesThatAreNotRecordsReplaceNothing) {
     const std::string shortFile = PathOf("short.KVX");
     const std::string missing = PathOf("new.KVX");
-    WriteAll(shortFile, std::vector<uint8_t>(87, 5));
-    WriteAll(path_, std::vector<uint8_t>(kParameterFileSize, 'A'));
+    WriteBytes(shortFile, std::vector<uint8_t>(87, 5));
+    WriteBytes(path_, std::vector<uint8_t>(kParameterFileSize, 'A'));
     for (const std::string& path : {shortFile, missing}) {
         recordedBoxes.clear();
         EXPECT_EQ(ReadParameterFile(path.c_str()), kResultNothingMore);
@@ -107,7 +107,7 @@ TEST_F(ParameterFile, FilesThatAreNotRecordsReplaceNothing) {
         EXPECT_EQ(recordedBoxes[0].text, "Parameters could not be read.");
         EXPECT_EQ(recordedBoxes[0].caption, "Korvex Configuration tool");
     }
-    EXPECT_TRUE(ReadAll(missing).empty());  // created empty, as the open dialog asked
+    EXPECT_TRUE(ReadBytes(missing).empty());  // created empty, as the open dialog asked
     recordedBoxes.clear();
     EXPECT_EQ(ReadParameterFile(path_.c_str()), kResultNotParameterFile);
     EXPECT_TRUE(recordedBoxes.empty());
@@ -117,7 +117,7 @@ TEST_F(ParameterFile, FilesThatAreNotRecordsReplaceNothing) {
 TEST_F(ParameterFile, FailedOpensGiveTheSystemCodeAndEmptyNothing) {
     EXPECT_EQ(WriteParameterFile(PathOf("gone/unit.KVX").c_str()), ENOENT);
     EXPECT_EQ(ReadParameterFile(dir_.c_str()), EISDIR);
-    WriteAll(path_, std::vector<uint8_t>(kParameterFileSize, 0));
+    WriteBytes(path_, std::vector<uint8_t>(kParameterFileSize, 0));
     platform::FileOpenResult held = platform::OpenFile(path_.c_str(), platform::FileAccess::Read,
                                                        platform::FileCreation::OpenExisting, true);
     ASSERT_NE(held.file, nullptr);
@@ -125,7 +125,7 @@ TEST_F(ParameterFile, FailedOpensGiveTheSystemCodeAndEmptyNothing) {
     EXPECT_EQ(WriteParameterFile(path_.c_str()), EWOULDBLOCK);
     EXPECT_EQ(ReadParameterFile(path_.c_str()), EWOULDBLOCK);
     platform::CloseFile(held.file);
-    EXPECT_EQ(ReadAll(path_), std::vector<uint8_t>(kParameterFileSize, 0));
+    EXPECT_EQ(ReadBytes(path_), std::vector<uint8_t>(kParameterFileSize, 0));
     EXPECT_TRUE(recordedBoxes.empty());
 }
 

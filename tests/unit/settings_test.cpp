@@ -19,7 +19,7 @@ class SettingsFile : public TempDirTest {
 };
 
 TEST_F(SettingsFile, ShortFileReplacesOnlyTheStart) {
-    WriteAll(path_, {3, 0, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA});
+    WriteBytes(path_, {3, 0, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA});
     EXPECT_EQ(LoadSettings(record_, path_.c_str()), kResultShortFile);
     EXPECT_EQ(record_.comPort.load(), 3);
     EXPECT_EQ(record_.reservedA[7], 0xAA);
@@ -33,7 +33,7 @@ TEST_F(SettingsFile, LongFileReadsFirst280AndSaveKeepsTheRest) {
     std::fill(file.begin() + 2, file.begin() + 280, 0x33);  // reserved bytes, kept as read
     file[0] = 14, file[1] = 0;                              // COM4, not open last time
     file[260] = 2, file[261] = 0, file[262] = 1, file[263] = 0, file[264] = 0, file[265] = 0;
-    WriteAll(path_, file);
+    WriteBytes(path_, file);
     ASSERT_EQ(LoadSettings(record_, path_.c_str()), 0);
     EXPECT_EQ(record_.comPort.load(), 14);
     EXPECT_EQ(record_.rollIndex.load(), 2);
@@ -42,7 +42,7 @@ TEST_F(SettingsFile, LongFileReadsFirst280AndSaveKeepsTheRest) {
     record_.languageBase = 100;
     ASSERT_EQ(SaveSettings(record_, path_.c_str()), 0);
     file[264] = 100;
-    EXPECT_EQ(ReadAll(path_), file);
+    EXPECT_EQ(ReadBytes(path_), file);
 }
 
 TEST(SettingsBytes, OutOfRangeValuesFallBackToTheirDefaults) {
@@ -76,7 +76,7 @@ TEST_F(SettingsFile, FailuresGiveTheSystemCodeAndChangeNothing) {
     EXPECT_EQ(LoadSettings(other, path_.c_str()), EWOULDBLOCK);
     EXPECT_EQ(other.comPort.load(), 5);
     platform::CloseFile(held.file);
-    EXPECT_EQ(ReadAll(path_)[264], 0);
+    EXPECT_EQ(ReadBytes(path_)[264], 0);
     EXPECT_EQ(LoadSettings(record_, PathOf("gone/KVXMon.cnf").c_str()), ENOENT);
     EXPECT_EQ(SaveSettings(record_, PathOf("gone/KVXMon.cnf").c_str()), ENOENT);
     EXPECT_EQ(LoadSettings(record_, dir_.c_str()), EISDIR);

@@ -14,13 +14,14 @@
 #include <thread>
 #include <vector>
 
-#include "records/settings.h"
-#include "records/window_state.h"
 #include "link/protocol.h"
 #include "link/tx_ring.h"
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"
 #include "platform/message_box.h"
+#include "records/settings.h"
+#include "records/window_state.h"
+#include "support/process_test.h"
 
 class TempDirTest : public ::testing::Test {
   protected:
@@ -33,17 +34,6 @@ class TempDirTest : public ::testing::Test {
     std::string PathOf(const char* name) const { return (dir_ / name).string(); }
     std::filesystem::path dir_;
 };
-
-inline std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-inline void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
 
 struct RecordedBox {
     std::string text, caption;

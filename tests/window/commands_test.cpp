@@ -20,18 +20,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-}
-
 // The file dialog's answer: a path, or "" for Cancel.
 std::string dialogAnswer;
 platform::FileDialogSpec dialogSeen{};

@@ -18,17 +18,12 @@
 #include "link/protocol.h"
 #include "params/parameter_set.h"
 #include "platform/serial_port.h"
+#include "support/process_test.h"
 
 class FakeDevice {
   public:
     explicit FakeDevice(bool answerPolls) : answerPolls_(answerPolls) {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
-            path_ = ptsname(master_);
-            // Held so the line never hangs up while the program has it closed.
-            slave_ = open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-            platform::ConfigureRawLine(slave_, 9600);
-        }
+        OpenPty(master_, slave_, path_);
         thread_ = std::thread([this] { Run(); });
     }
     ~FakeDevice() {

@@ -29,9 +29,8 @@
 #include "platform/property_sheet.h"
 #include "platform/text_codec.h"
 #include "records/language.h"
+#include "support/process_test.h"
 #include "unit/test_support.h"
-
-extern char** environ;
 
 namespace {
 
@@ -403,39 +402,6 @@ TEST_F(SheetTest, AboutBoxShowsTitleNameVersionAndLogoAndClosesByKey) {
     settings.languageBase = 0;
 }
 
-// kvxsim on a pseudo-terminal as COM1, reached through the symlink it keeps.
-struct Simulator {
-    pid_t pid = -1;
-    std::string folder;
-    std::string link;
-
-    bool Start(std::vector<std::string> args) {
-        char name[] = "/tmp/kvxsheetXXXXXX";
-        folder = mkdtemp(name);
-        link = folder + "/korvex";
-        args.insert(args.begin(), {KVXSIM_BUILT, "--link", link});
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-            return false;
-        }
-        for (int ms = 0; ms < 5000 && !std::filesystem::is_symlink(link); ms += 5) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return std::filesystem::is_symlink(link);
-    }
-    ~Simulator() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-        std::filesystem::remove_all(folder);
-    }
-};
-
 TEST_F(SheetTest, WithKvxsimTwoChangedWordsAreSentAndConfirmed) {
     char mismatch[80], timeout[80];
     BuildSlotMessage(mismatch, 81, 0);
@@ -454,7 +420,7 @@ TEST_F(SheetTest, WithKvxsimTwoChangedWordsAreSentAndConfirmed) {
         for (int i = 0; i < kParameterCount; ++i) {
             parameterSet.deviceWords[i] = 0;
         }
-        Simulator sim;
+        Kvxsim sim;
         ASSERT_TRUE(sim.Start(c.args));
         setenv("KVXMON_COM1", sim.link.c_str(), 1);
         platform::EventHandle event = platform::CreateEvent(true, false);

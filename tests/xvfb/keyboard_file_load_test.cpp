@@ -22,22 +22,12 @@
 #include "link/protocol.h"
 #include "params/parameter_file.h"
 #include "params/parameter_set.h"
+#include "support/process_test.h"
 #include "window/fake_device.h"
 
 extern char** environ;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int ElapsedMs(Clock::time_point since) {
-    return static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
-bool OnPath(const char* program) {
-    return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 struct Child {
     pid_t pid = -1;
@@ -50,43 +40,6 @@ struct Child {
         }
     }
 };
-
-// An X server on a display number of its own choosing, so parallel runs never collide.
-bool StartXvfb(Child& server, std::string& display) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        return false;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> args = {"Xvfb", "-displayfd",   "3",         "-screen",
-                                     "0",    "1280x1024x24", "-nolisten", "tcp"};
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    const bool spawned =
-        posix_spawnp(&server.pid, "Xvfb", &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    std::string number;
-    for (const auto start = Clock::now(); spawned && ElapsedMs(start) < 10000;) {
-        pollfd p{fds[0], POLLIN, 0};
-        char c = 0;
-        if (poll(&p, 1, 100) == 1 && read(fds[0], &c, 1) == 1) {
-            if (c == '\n') {
-                break;
-            }
-            number += c;
-        }
-    }
-    close(fds[0]);
-    display = ":" + number;
-    return spawned && !number.empty();
-}
 
 class KeyboardFileLoad : public ::testing::Test {
   protected:
@@ -123,8 +76,9 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     if (!OnPath("Xvfb") || !OnPath("xdotool")) {
         GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
     }
-    Child server;
-    ASSERT_TRUE(StartXvfb(server, display)) << "Xvfb did not report a display";
+    XServer server;
+    ASSERT_TRUE(server.Start("1280x1024x24")) << "Xvfb did not report a display";
+    display = server.display;
     FakeDevice device(false);  // silent: the confirming poll is the last thing awaited
 
     const std::filesystem::path dir =

@@ -1,0 +1,239 @@
+// Helpers shared by the tests that run the programs or a device beside them: waiting on a
+// condition with a limit, a scratch folder removed afterwards, child processes, kvxsim and the
+// device end of a pseudo-terminal.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/serial_port.h"
+
+extern char** environ;
+
+using Clock = std::chrono::steady_clock;
+
+inline int ElapsedMs(Clock::time_point since) {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+inline void SleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// True once condition holds, false when limitMs passes first.
+template <typename Condition>
+bool WaitUntil(Condition condition, int limitMs) {
+    for (const auto start = Clock::now(); !condition(); SleepMs(5)) {
+        if (ElapsedMs(start) > limitMs) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The program named by variable when it is set (to test an installed build), else built.
+inline std::string Program(const char* variable, const char* built) {
+    const char* given = std::getenv(variable);
+    return given != nullptr && given[0] != 0 ? given : built;
+}
+
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Whether program can be found on PATH, for the tests that skip without Xvfb or xdotool.
+inline bool OnPath(const char* program) {
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
+    for (size_t start = 0; start <= folders.size();) {
+        size_t end = folders.find(':', start);
+        end = end == std::string::npos ? folders.size() : end;
+        const std::string candidate = folders.substr(start, end - start) + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+struct TempFolder {
+    std::string path;
+    TempFolder() {
+        char name[] = "/tmp/kvxtestXXXXXX";
+        path = mkdtemp(name) != nullptr ? name : "";
+    }
+    ~TempFolder() {
+        if (!path.empty()) {
+            std::filesystem::remove_all(path);
+        }
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    std::string operator/(const char* name) const { return path + "/" + name; }
+};
+
+// Starts args[0] in folder with this process's environment plus extra (given first, so its
+// entries win); -1 when it could not be started.
+inline pid_t Spawn(std::vector<std::string> args, const std::string& folder,
+                   const std::vector<std::string>& extraEnvironment) {
+    std::vector<std::string> environment = extraEnvironment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        environment.emplace_back(*entry);
+    }
+    std::vector<char*> argv;
+    std::vector<char*> envp;
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    for (auto& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Reaps the child; true with its status when it ended within limitMs.
+inline bool Reap(pid_t pid, int limitMs, int* status) {
+    return WaitUntil([&] { return waitpid(pid, status, WNOHANG) == pid; }, limitMs);
+}
+
+// A child that is killed and reaped when the test leaves, whatever the outcome.
+struct Process {
+    pid_t pid = -1;
+    ~Process() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+// The device end of a new pseudo-terminal (non-blocking) and its path. The slave stays open, raw
+// at 9600 baud, so the line never hangs up while the program has it closed.
+inline bool OpenPty(int& master, int& slave, std::string& path) {
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        return false;
+    }
+    path = ptsname(master);
+    slave = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    return slave >= 0 && platform::ConfigureRawLine(slave, 9600);
+}
+
+// Xvfb on a display number of its own choosing, told back through -displayfd, so parallel runs
+// never collide; stopped when the test ends.
+struct XServer {
+    pid_t pid = -1;
+    std::string display;
+
+    bool Start(const char* screen) {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0) {
+            return false;
+        }
+        fcntl(fds[1], F_SETFD, 0);  // only the write end goes to the server
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        // Quiet: it reports every display number it finds taken on its way to a free one.
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::vector<std::string> args = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
+                                         "-screen",   "0",          screen,
+                                         "-nolisten", "tcp"};
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ) != 0) {
+            pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        std::string number;
+        pollfd p{fds[0], POLLIN, 0};
+        char c = 0;
+        while (pid > 0 && poll(&p, 1, 10000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') {
+            number += c;
+        }
+        close(fds[0]);
+        display = ":" + number;
+        return !number.empty();
+    }
+    void Stop() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+            pid = -1;
+        }
+    }
+    ~XServer() { Stop(); }
+};
+
+#ifdef KVXSIM_BUILT
+// A running kvxsim (KVXSIM_PATH when set), reached through the symlink it keeps to its device.
+struct Kvxsim {
+    pid_t pid = -1;
+    TempFolder folder;
+    std::string link = folder / "korvex";
+
+    bool Start(std::vector<std::string> args) {
+        args.insert(args.begin(), {Program("KVXSIM_PATH", KVXSIM_BUILT), "--link", link});
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 &&
+               WaitUntil([this] { return std::filesystem::is_symlink(link); }, 5000);
+    }
+    // The exit status, or -1 when it did not end normally.
+    int Stop() {
+        if (pid < 0) {
+            return -1;
+        }
+        kill(pid, SIGTERM);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    ~Kvxsim() { Stop(); }
+};
+#endif
