@@ -23,9 +23,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -33,6 +35,7 @@
 #include "platform/image_context.h"
 #include "platform/message_box.h"
 #include "platform/text_codec.h"
+#include "platform/window_timers.h"
 #include "platform/window_widgets.h"
 
 namespace platform {
@@ -56,7 +59,7 @@ struct WindowObject {
     QMenuBar* menuBar = nullptr;
     std::vector<MenuCommand> menuCommands;
     std::vector<std::pair<int, QPushButton*>> buttons;
-    std::map<int, QTimer*> timers;
+    std::unique_ptr<WindowTimers> timers;  // made at the first SetTimer
     QImage image;
     // Accumulated by InvalidateRect until a paint takes it.
     QRegion updateRegion;
@@ -70,6 +73,10 @@ struct WindowObject {
     QRect erasedChange;  // pixels the erase of this paint changed
     bool destroying = false;
     bool paintedOnce = false;  // a paint has ended, so the image holds the program's picture
+    // Painted pixels not yet handed to Qt, and when Qt last got some.
+    QRegion flushRegion;
+    std::chrono::steady_clock::time_point lastFlush;
+    std::unique_ptr<QTimer> flushTimer;
 
     ~WindowObject() { DeleteImageContext(paintContext); }
 };
@@ -354,6 +361,48 @@ void SchedulePaint(WindowObject* window) {
     QCoreApplication::postEvent(window->top, new QEvent(PaintRequestEvent()), Qt::LowEventPriority);
 }
 
+// Hands painted pixels to Qt, which copies them to the screen. At most one hand-over in
+// kFramePeriod: a graph tick paints every 20 ms, but the curve moves a pixel only every 50 ms at
+// the default roll, so a person sees the same motion at 25 frames a second while the process and
+// the X server do half the copies and round trips. A paint after a quiet spell shows at once.
+constexpr auto kFramePeriod = std::chrono::milliseconds(40);
+// A tick that comes a little early still shows its frame instead of waiting for the next one.
+constexpr auto kFrameTolerance = std::chrono::milliseconds(10);
+
+void FlushNow(WindowObject* window) {
+    if (window->flushTimer) {
+        window->flushTimer->stop();
+    }
+    window->lastFlush = std::chrono::steady_clock::now();
+    if (!window->flushRegion.isEmpty()) {
+        window->client->update(std::exchange(window->flushRegion, QRegion()));
+    }
+}
+
+void QueueFlush(WindowObject* window, const QRegion& region) {
+    window->flushRegion += region;
+    const auto now = std::chrono::steady_clock::now();
+    const auto next = window->lastFlush + kFramePeriod;
+    if (now >= next - kFrameTolerance) {
+        FlushNow(window);
+        return;
+    }
+    if (!window->flushTimer) {
+        window->flushTimer = std::make_unique<QTimer>();
+        window->flushTimer->setSingleShot(true);
+        window->flushTimer->setTimerType(Qt::PreciseTimer);
+        QObject::connect(window->flushTimer.get(), &QTimer::timeout, [window]() {
+            if (IsLive(window)) {
+                FlushNow(window);
+            }
+        });
+    }
+    if (!window->flushTimer->isActive()) {
+        window->flushTimer->start(
+            static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(next - now).count()));
+    }
+}
+
 void RunPaint(WindowObject* window) {
     // A paint that runs a nested event loop is not painted over; its EndPaint reschedules.
     if (window->painting || window->updateRegion.isEmpty()) {
@@ -503,8 +552,11 @@ void DestroyWindow(WindowHandle window) {
     SendWindowMessage(window, WindowMessage{MessageType::Destroy});
     liveWindows.erase(std::remove(liveWindows.begin(), liveWindows.end(), window),
                       liveWindows.end());
-    for (auto& [id, timer] : window->timers) {
-        timer->stop();
+    if (window->timers) {
+        window->timers->KillAll();
+    }
+    if (window->flushTimer) {
+        window->flushTimer->stop();
     }
     TopLevelWidget* top = window->top;
     top->hide();
@@ -664,26 +716,20 @@ void SetTimer(WindowHandle window, int timerId, int periodMs) {
     if (!IsLive(window)) {
         return;
     }
-    QTimer*& timer = window->timers[timerId];
-    if (timer == nullptr) {
-        timer = new QTimer(window->top);
-        timer->setTimerType(Qt::PreciseTimer);
-        QObject::connect(timer, &QTimer::timeout, [window, timerId]() {
+    if (!window->timers) {
+        window->timers = std::make_unique<WindowTimers>([window](int id) {
             WindowMessage message{MessageType::Timer};
-            message.id = timerId;
+            message.id = id;
             Deliver(window, message);
         });
     }
     // A period below 10 ms would keep the loop busy; it is raised to 10 ms.
-    timer->start(std::max(periodMs, 10));
+    window->timers->Set(timerId, std::max(periodMs, 10));
 }
 
 void KillTimer(WindowHandle window, int timerId) {
-    if (!IsLive(window)) {
-        return;
-    }
-    if (auto it = window->timers.find(timerId); it != window->timers.end()) {
-        it->second->stop();
+    if (IsLive(window) && window->timers) {
+        window->timers->Kill(timerId);
     }
 }
 
@@ -773,7 +819,7 @@ void EndPaint(WindowHandle window, DeviceContext dc) {
     // Only what the paint changed goes to the screen; a paint that changed no pixel (a graph
     // tick without a new sample) is neither copied to the backing store nor flushed.
     if (!changed.isEmpty()) {
-        window->client->update(window->paintRegion & changed);
+        QueueFlush(window, window->paintRegion & changed);
     }
     window->paintRegion = QRegion();
     // Invalidated while it painted: that part is painted next.
@@ -792,7 +838,7 @@ DeviceContext GetDC(WindowHandle window) {
 void ReleaseDC(WindowHandle window, DeviceContext dc) {
     DeleteImageContext(dc);
     if (IsLive(window) && dc != nullptr) {
-        window->client->update();
+        QueueFlush(window, QRegion(window->image.rect()));
     }
 }
 

@@ -1,0 +1,46 @@
+// The timers of one window, run from a single Qt timer. Each timer keeps its own period; the
+// window wakes once for every timer that falls due within a few milliseconds of another, so a
+// 20 ms graph tick and a 47 ms link tick share their wake-ups instead of each waking the process.
+#pragma once
+
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <map>
+
+namespace platform {
+
+class WindowTimers {
+  public:
+    using Clock = std::chrono::steady_clock;
+    // Called once for each timer that fell due, in the order of their due times.
+    explicit WindowTimers(std::function<void(int id)> fire);
+
+    // Starts the timer, or restarts it with the new period from now.
+    void Set(int id, int periodMs);
+    // Stops it; a tick that fell due in the same wake-up but is not delivered yet is dropped.
+    void Kill(int id);
+    void KillAll();
+    bool IsActive(int id) const { return timers_.count(id) != 0; }
+
+    // How far a timer may move from its due time to share a wake-up: a quarter of its period,
+    // at most 12 ms. A window system's timers are coarser than that.
+    static Clock::duration Slack(int periodMs);
+
+  private:
+    struct Entry {
+        Clock::duration period;
+        Clock::time_point due;
+        Clock::duration slack;
+        unsigned serial;  // tells a restarted timer from the one that fell due
+    };
+    void Arm();
+    void OnWake();
+
+    std::function<void(int)> fire_;
+    QTimer wake_;
+    std::map<int, Entry> timers_;
+    unsigned nextSerial_ = 0;
+};
+
+}  // namespace platform
