@@ -155,11 +155,15 @@ void PaintMainWindow(platform::WindowHandle window) {
         }
     }
 
-    char line[kIdentityLineSize];
-    BuildIdentityLine(measurement, line);
-    platform::SetTextAlign(dc, platform::kAlignLeft | platform::kAlignBottom);
-    platform::SelectFont(dc, displayObjects.valueFont);
-    Text(dc, 35, 45, line);
+    // The graph's own paints (50 a second) lie below the identity bar: no line to build then.
+    if (Overlaps(update, kIdentityBar.left, kIdentityBar.top, kIdentityBar.right,
+                 kIdentityBar.bottom)) {
+        char line[kIdentityLineSize];
+        BuildIdentityLine(measurement, line);
+        platform::SetTextAlign(dc, platform::kAlignLeft | platform::kAlignBottom);
+        platform::SelectFont(dc, displayObjects.valueFont);
+        Text(dc, 35, 45, line);
+    }
 
     char value[16];
     platform::SetTextAlign(dc, platform::kAlignRight | platform::kAlignBottom);

@@ -11,7 +11,6 @@
 namespace platform {
 
 WindowTimers::WindowTimers(std::function<void(int id)> fire) : fire_(std::move(fire)) {
-    wake_.setSingleShot(true);
     wake_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&wake_, &QTimer::timeout, [this]() { OnWake(); });
 }
@@ -47,11 +46,17 @@ void WindowTimers::Arm() {
     for (const auto& [id, entry] : timers_) {
         deadline = std::min(deadline, entry.due + entry.slack);
     }
+    if (wake_.isActive() && deadline == armedDeadline_) {
+        return;  // the repeating wake_ lands there by itself
+    }
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    wake_.start(static_cast<int>(std::max<std::chrono::milliseconds::rep>(wait.count(), 0)));
+    armedStep_ = std::max(wait, std::chrono::milliseconds(1));
+    armedDeadline_ = deadline;
+    wake_.start(armedStep_);
 }
 
 void WindowTimers::OnWake() {
+    armedDeadline_ += armedStep_;  // where the repeating wake_ falls next
     const Clock::time_point now = Clock::now();
     struct Due {
         Clock::time_point due;

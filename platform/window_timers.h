@@ -39,6 +39,11 @@ class WindowTimers {
 
     std::function<void(int)> fire_;
     QTimer wake_;
+    // What the running wake_ was set for: it repeats, and while the earliest deadline keeps
+    // moving by the same step (the usual case: the graph tick leads and the others ride along)
+    // it is left alone instead of being stopped and started on every wake-up.
+    Clock::time_point armedDeadline_;
+    std::chrono::milliseconds armedStep_{};
     std::map<int, Entry> timers_;
     unsigned nextSerial_ = 0;
 };
