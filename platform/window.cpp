@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -65,6 +66,7 @@ struct WindowObject {
     QRegion updateRegion;
     bool eraseRequested = false;
     bool paintPosted = false;
+    bool paintAfterTicks = false;  // a timer tick asked for a paint; it runs after the ticks
     // Between BeginPaint and EndPaint: the region being painted and its context.
     bool painting = false;
     bool paintTaken = false;
@@ -89,6 +91,9 @@ std::vector<WindowObject*> liveWindows;
 // not be deleted at once (the handler would return into a deleted object).
 int entryDepth = 0;
 bool loopRunning = false;
+// While a window's timer ticks are delivered: the window, and the event loop level they run in.
+WindowObject* tickWindow = nullptr;
+int tickLoopLevel = 0;
 bool quitPending = false;
 int quitCode = 0;
 
@@ -353,6 +358,14 @@ class ClientAreaWidget : public QWidget {
 };
 
 void SchedulePaint(WindowObject* window) {
+    // Asked for by a timer tick: painted at the end of the same wake-up instead of in another
+    // turn of the loop. The ticks came when nothing else was waiting, as a window system gives
+    // them, so no input is passed over; a nested loop (a message box) still posts as usual.
+    if (window == tickWindow && !window->painting &&
+        QThread::currentThread()->loopLevel() == tickLoopLevel) {
+        window->paintAfterTicks = true;
+        return;
+    }
     if (window->paintPosted) {
         return;
     }
@@ -717,11 +730,21 @@ void SetTimer(WindowHandle window, int timerId, int periodMs) {
         return;
     }
     if (!window->timers) {
-        window->timers = std::make_unique<WindowTimers>([window](int id) {
-            WindowMessage message{MessageType::Timer};
-            message.id = id;
-            Deliver(window, message);
-        });
+        window->timers = std::make_unique<WindowTimers>(
+            [window](int id) {
+                tickWindow = window;
+                tickLoopLevel = QThread::currentThread()->loopLevel();
+                WindowMessage message{MessageType::Timer};
+                message.id = id;
+                Deliver(window, message);
+            },
+            [window]() {
+                tickWindow = nullptr;
+                if (IsLive(window) && std::exchange(window->paintAfterTicks, false)) {
+                    EntryScope scope;
+                    RunPaint(window);
+                }
+            });
     }
     // A period below 10 ms would keep the loop busy; it is raised to 10 ms.
     window->timers->Set(timerId, std::max(periodMs, 10));

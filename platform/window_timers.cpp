@@ -10,7 +10,8 @@
 
 namespace platform {
 
-WindowTimers::WindowTimers(std::function<void(int id)> fire) : fire_(std::move(fire)) {
+WindowTimers::WindowTimers(std::function<void(int id)> fire, std::function<void()> afterWake)
+    : fire_(std::move(fire)), afterWake_(std::move(afterWake)) {
     wake_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&wake_, &QTimer::timeout, [this]() { OnWake(); });
 }
@@ -86,6 +87,9 @@ void WindowTimers::OnWake() {
             continue;  // killed or restarted by an earlier tick's handler
         }
         fire_(tick.id);
+    }
+    if (afterWake_ && !due.empty()) {
+        afterWake_();
     }
 }
 

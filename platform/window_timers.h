@@ -13,8 +13,10 @@ namespace platform {
 class WindowTimers {
   public:
     using Clock = std::chrono::steady_clock;
-    // Called once for each timer that fell due, in the order of their due times.
-    explicit WindowTimers(std::function<void(int id)> fire);
+    // fire is called once for each timer that fell due, in the order of their due times;
+    // afterWake (if given) once after the last of them in every wake-up.
+    explicit WindowTimers(std::function<void(int id)> fire,
+                          std::function<void()> afterWake = nullptr);
 
     // Starts the timer, or restarts it with the new period from now.
     void Set(int id, int periodMs);
@@ -38,6 +40,7 @@ class WindowTimers {
     void OnWake();
 
     std::function<void(int)> fire_;
+    std::function<void()> afterWake_;
     QTimer wake_;
     // What the running wake_ was set for: it repeats, and while the earliest deadline keeps
     // moving by the same step (the usual case: the graph tick leads and the others ride along)
