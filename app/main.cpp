@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/main_window.h"
+#include "link/serial_link.h"
 #include "platform/signals.h"
 #include "platform/window.h"
 #include "records/settings.h"
@@ -49,6 +50,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     platform::CloseWindowsOnTerminationSignals();
+    // The window shows at most 25 frames a second and reads the values every 20 ms or slower:
+    // bytes that wait up to 40 ms in the kernel change nothing a person sees, and spare the
+    // process a wake-up for every message.
+    SetReadGather(40);
     SetSettingsDefaults(settings);
     platform::WindowHandle window = StartMainWindow();
     if (window == nullptr) {

@@ -18,11 +18,8 @@
 namespace {
 
 constexpr int kReadChunk = 4;
-// The device streams about 50 messages a second. Waking for each costs the process more than the
-// four bytes are worth, so after a read the reader lets the line gather this long: the kernel
-// keeps the bytes (under 40 at 9600 baud), the parser still sees every one in order, and nothing
-// that reads the values (the 20 ms graph tick, the 47 ms link tick) notices the delay.
-constexpr int kGatherMs = 40;
+// How long the reader lets the line gather after a read (0: it reads every message as it comes).
+std::atomic<int> gatherMs{0};
 // After a hang-up the reader looks for the device again this often.
 constexpr int kReopenIntervalMs = 1000;
 // The reason given when the system refused an event or a thread (ENOMEM).
@@ -86,7 +83,8 @@ void ReaderThread(platform::SerialPortHandle port, platform::EventHandle stop) {
         held -= offset;
         std::memmove(buffer, buffer + offset, static_cast<size_t>(held));
         // A full buffer means more is waiting: read on at once.
-        if (n < room && platform::WaitForEvent(stop, kGatherMs)) {
+        const int gather = gatherMs.load(std::memory_order_relaxed);
+        if (gather > 0 && n < room && platform::WaitForEvent(stop, gather)) {
             return;
         }
     }
@@ -140,6 +138,10 @@ void ReleaseLink() {
 }
 
 }  // namespace
+
+void SetReadGather(int ms) {
+    gatherMs.store(ms > 0 ? ms : 0, std::memory_order_relaxed);
+}
 
 int OpenLink(int port, int baud) {
     char name[16];

@@ -15,6 +15,11 @@ int32_t LinkOpenError();
 bool FlushLink(int timeoutMs);
 // Stops and joins both threads and releases the port; harmless when nothing is open.
 void CloseLink();
+// After each read the reader waits up to ms for more bytes to gather in the kernel before it
+// reads again, so a device that streams 50 messages a second wakes it far less often. Every
+// byte still reaches the parser in order, only up to ms later. 0 (the default) reads each
+// message as it comes, for callers that time-stamp messages.
+void SetReadGather(int ms);
 
 // Observation points for tests: a hook that sees every chunk, on the reader thread, just before
 // the parser does; and the number of drains the writer has run since the link was opened.

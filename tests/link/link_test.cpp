@@ -203,6 +203,29 @@ TEST_F(Link, BytesReachTheParserInWholeChunksWhateverTheSplit) {
     EXPECT_EQ(liveValues.measurement.load(), 57);
 }
 
+// The window lets the line gather between reads: bytes then come in bursts, still all and in
+// order, and a close still ends the reader at once while it waits.
+TEST_F(Link, AGatheringReaderLosesNoByteAndStillClosesPromptly) {
+    SetReadGather(40);
+    ASSERT_EQ(OpenLink(1, 9600), 1);
+    std::vector<uint8_t> stream;
+    for (int i = 0; i < 30; ++i) {
+        const auto message = Short(static_cast<uint8_t>(i));
+        stream.insert(stream.end(), message.begin(), message.end());
+        device.Write(message);
+        SleepMs(5);
+    }
+    ASSERT_TRUE(WaitUntil([] { return recordedCount.load() >= 120; }, 2000));
+    EXPECT_EQ(Recorded(), stream);
+    EXPECT_EQ(liveValues.measurement.load(), 29);
+    device.Write(Short(7));
+    SleepMs(5);  // the reader is in its gather wait now
+    const auto start = Clock::now();
+    CloseLink();
+    EXPECT_LT(ElapsedMs(start), 100);
+    SetReadGather(0);
+}
+
 TEST_F(Link, SixBytesPutWakeTheWriterOnceAndArriveInOrder) {
     ASSERT_EQ(OpenLink(1, 9600), 1);
     const auto poll = Long(CMD_POLL);
