@@ -83,7 +83,7 @@ void BM_ScreenDumpFile(benchmark::State& state) {
     state.SetLabel(std::to_string(size.width) + "x" + std::to_string(size.height) + ", " +
                    std::to_string(fileSize) + " bytes");
 }
-BENCHMARK(BM_ScreenDumpFile)->Arg(24)->Arg(32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScreenDumpFile)->Arg(24)->Arg(32)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // The whole menu command: identity bar, capture at the display's depth, file.
 void BM_ScreenDumpCommand(benchmark::State& state) {
@@ -97,7 +97,7 @@ void BM_ScreenDumpCommand(benchmark::State& state) {
     const auto fileSize = static_cast<int64_t>(std::filesystem::file_size(OutputPath()));
     state.SetBytesProcessed(state.iterations() * fileSize);
 }
-BENCHMARK(BM_ScreenDumpCommand)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScreenDumpCommand)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // One page, from the printer's context to the closed PDF file, with all 500 plotted samples.
 void BM_ReportPage(benchmark::State& state) {
@@ -130,6 +130,6 @@ void BM_ReportPage(benchmark::State& state) {
     platform::SetPrintDialogHook(nullptr);
     state.SetLabel(std::to_string(std::filesystem::file_size(OutputPath())) + " bytes of PDF");
 }
-BENCHMARK(BM_ReportPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReportPage)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
