@@ -1,5 +1,6 @@
 #include "params/parameter_set.h"
 
+#include <algorithm>
 #include <cstdio>
 
 // Band spans reach up to the next transfer code, so the receive bands are contiguous from 3000 to
@@ -128,6 +129,29 @@ uint16_t ParseTimeText(const char* text, int length) {
     }
     digits[n] = 0;
     return static_cast<uint16_t>(ReadDecimal(digits));
+}
+
+bool StoreTypedNumber(int word, uint32_t number) {
+    if (word < 0 || word >= kParameterCount) {
+        return false;
+    }
+    uint16_t* edit = parameterSet.editWords;
+    const ParameterInfo& info = kParameterTable[word];
+    // Tested at the number's full width, so a large number never wraps into the range.
+    int64_t lo = info.minValue;
+    int64_t hi = info.maxValue;
+    if (word == p1Max) {
+        lo = edit[p1Min] + 10;
+    } else if (word == p1Min) {
+        // The device may report a p1Max far above 100: p1Min then still stays within 0..90, or
+        // its value would reach past its code band and the device would read it as p1Max.
+        hi = std::min<int64_t>(edit[p1Max] - 10, info.maxValue);
+    }
+    if (number < lo || number > hi) {
+        return false;
+    }
+    edit[word] = static_cast<uint16_t>(number);
+    return true;
 }
 
 void RescaleTimes(uint16_t newRange) {

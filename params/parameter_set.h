@@ -58,5 +58,9 @@ void CopyDeviceToEdit();
 void FormatTimeText(uint16_t value, char out[16]);
 // The time word for a typed text of at most 5 characters; callers keep it only when <= 9999.
 uint16_t ParseTimeText(const char* text, int length);
+// A number typed into the field of word (a setpoint, hysteresis, dudt, p1Max or p1Min) stored
+// into the edit copy when it lies in the word's valid range; false, and the word unchanged,
+// otherwise. p1Max and p1Min are tested against the other's value in the edit copy.
+bool StoreTypedNumber(int word, uint32_t number);
 // After the edit copy's timerRange changed: rescale words 2, 7 and 14 of the edit copy.
 void RescaleTimes(uint16_t newRange);

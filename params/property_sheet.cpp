@@ -80,14 +80,9 @@ void FillList(DialogHandle page, int controlId, const ListItem (&items)[N]) {
     }
 }
 
-// A number field's value when it lies in lo..hi, tested at its full width.
-bool ReadNumber(DialogHandle page, int controlId, uint32_t lo, uint32_t hi, uint16_t* value) {
-    const uint32_t number = platform::GetDlgItemInt(page, controlId);
-    if (number < lo || number > hi) {
-        return false;
-    }
-    *value = static_cast<uint16_t>(number);
-    return true;
+// A number field's value, stored into word when the word's range takes it.
+bool NumberAccepted(DialogHandle page, int controlId, int word) {
+    return StoreTypedNumber(word, platform::GetDlgItemInt(page, controlId));
 }
 
 // A time field: its first 5 characters in the edit copy's unit, accepted up to 9999.
@@ -123,13 +118,11 @@ bool KillFocus(const DialogMessage& message, int controlId) {
 }
 
 bool SetpointAccepted(int word, DialogHandle page) {
-    return ReadNumber(page, kSetpointField, kParameterTable[word].minValue,
-                      kParameterTable[word].maxValue, &Edit(word));
+    return NumberAccepted(page, kSetpointField, word);
 }
 
 bool HysteresisAccepted(int word, DialogHandle page) {
-    return ReadNumber(page, kHysteresisField, kParameterTable[word].minValue,
-                      kParameterTable[word].maxValue, &Edit(word));
+    return NumberAccepted(page, kHysteresisField, word);
 }
 
 // The answers to the messages every page treats alike. There is no Apply button, so nothing
@@ -226,23 +219,17 @@ void EnableDpdtFields(DialogHandle page) {
 }
 
 bool DudtAccepted(DialogHandle page) {
-    return ReadNumber(page, kDudtField, kParameterTable[dudt].minValue,
-                      kParameterTable[dudt].maxValue, &Edit(dudt));
+    return NumberAccepted(page, kDudtField, dudt);
 }
 
 // P1Max and P1Min keep at least 10 points between them; each is tested against the other's
 // value in the edit copy.
 bool P1MaxAccepted(DialogHandle page) {
-    return ReadNumber(page, kP1MaxField, Edit(p1Min) + 10u, 100, &Edit(p1Max));
+    return NumberAccepted(page, kP1MaxField, p1Max);
 }
 
 bool P1MinAccepted(DialogHandle page) {
-    const uint32_t value = platform::GetDlgItemInt(page, kP1MinField);
-    if (static_cast<int64_t>(value) > static_cast<int64_t>(Edit(p1Max)) - 10) {
-        return false;
-    }
-    Edit(p1Min) = static_cast<uint16_t>(value);
-    return true;
+    return NumberAccepted(page, kP1MinField, p1Min);
 }
 
 }  // namespace

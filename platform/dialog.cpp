@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/dialog_widgets.h"
+#include "platform/number_text.h"
 #include "platform/property_sheet.h"
 #include "platform/text_codec.h"
 #include "platform/window_widgets.h"
@@ -485,28 +486,14 @@ int GetDlgItemText(DialogHandle dialog, int controlId, char* out, int size) {
 }
 
 void SetDlgItemInt(DialogHandle dialog, int controlId, uint32_t value) {
-    SetDlgItemText(dialog, controlId, std::to_string(value).c_str());
+    char text[kNumberTextSize];
+    FormatNumberText(value, text);
+    SetDlgItemText(dialog, controlId, text);
 }
 
 uint32_t GetDlgItemInt(DialogHandle dialog, int controlId) {
     char text[64];
-    GetDlgItemText(dialog, controlId, text, sizeof text);
-    const char* p = text;
-    while (*p == ' ' || *p == '\t') {
-        ++p;
-    }
-    uint64_t value = 0;
-    int digits = 0;
-    for (; *p >= '0' && *p <= '9'; ++p, ++digits) {
-        value = value * 10 + static_cast<uint64_t>(*p - '0');
-        if (value > 0xFFFFFFFFu) {
-            return 0;
-        }
-    }
-    while (*p == ' ' || *p == '\t') {
-        ++p;
-    }
-    return digits > 0 && *p == 0 ? static_cast<uint32_t>(value) : 0;
+    return ParseNumberText(text, GetDlgItemText(dialog, controlId, text, sizeof text));
 }
 
 void EnableDlgItem(DialogHandle dialog, int controlId, bool enabled) {

@@ -11,7 +11,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(parser settings parameter_file time_text)
+  targets=(parser settings parameter_file time_text number_text)
 fi
 build=${KVX_FUZZ_BUILD:-build-fuzz}
 

@@ -256,6 +256,18 @@ const SheetCase kSheetCases[] = {
      },
      1,
      {}},
+    {"a device P1Max above 100 still keeps P1Min within its own code band",
+     {{p1Max, 200}},
+     [](const Sheet& s) {
+         s.Tab(3);
+         s.Type(1031, "150");  // would go out as 3850, a P1Max code
+         s.Next();
+         EXPECT_EQ(parameterSet.editWords[p1Min], 0);
+         s.Type(1031, "90");
+         s.Return();
+     },
+     1,
+     {3790}},
     {"timer range alone: range and both times in the new unit, and Ts",
      {},
      [](const Sheet& s) {

@@ -1,0 +1,240 @@
+// monitor, reset and key: the commands that listen to the device's live messages, and the
+// single commands it takes while it talks.
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/session.h"
+#include "link/protocol.h"
+#include "link/serial_link.h"
+#include "link/transfer.h"
+#include "records/window_state.h"
+
+namespace kvxctl {
+
+namespace {
+
+// One line of the monitor, made on the reader thread when a measurement message arrives and
+// printed by the main thread.
+struct MonitorLine {
+    std::atomic<int64_t> timeMs{0};  // wall clock
+    std::atomic<int32_t> measurement{0};
+    std::atomic<int32_t> maxPeak{-1};
+    std::atomic<int32_t> minPeak{-1};
+    std::atomic<int32_t> dPdtPeak{-1};
+    std::atomic<uint16_t> alarmCode[2] = {};  // one per status group, 0 for none
+    std::atomic<int32_t> dUdt{0};
+};
+
+constexpr int kMonitorRing = 1024;
+MonitorLine monitorRing[kMonitorRing];
+std::atomic<int32_t> monitorWrite{0};  // reader thread only
+std::atomic<int32_t> monitorRead{0};   // main thread only
+std::atomic<int32_t> monitorDropped{0};
+
+// Status codes and dU/dt events since the last measurement; reader thread only.
+uint16_t pendingAlarm[2] = {};
+bool pendingDudt = false;
+
+constexpr uint16_t kStatusFirst = 65000;
+constexpr uint16_t kStatusLast = 65049;
+constexpr uint16_t kStatusGroup = 25;
+constexpr uint16_t kFirstAlarmOffset = 13;
+constexpr uint16_t kMeasurementLast = 199;
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+void OnMonitorMessage(uint16_t value) {
+    if (value >= kStatusFirst && value <= kStatusLast) {
+        const int offset = value - kStatusFirst;
+        if (offset % kStatusGroup >= kFirstAlarmOffset) {
+            pendingAlarm[offset / kStatusGroup] = value;
+        }
+        return;
+    }
+    if (value == MSG_DUDT) {
+        pendingDudt = true;
+        return;
+    }
+    if (value > kMeasurementLast) {
+        return;
+    }
+    const int32_t write = monitorWrite.load(std::memory_order_relaxed);
+    const int32_t next = (write + 1) % kMonitorRing;
+    if (next == monitorRead.load(std::memory_order_acquire)) {
+        monitorDropped.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    MonitorLine& line = monitorRing[write];
+    line.timeMs.store(NowMs(), std::memory_order_relaxed);
+    line.measurement.store(value, std::memory_order_relaxed);
+    line.maxPeak.store(liveValues.maxPeak.load(), std::memory_order_relaxed);
+    line.minPeak.store(liveValues.minPeak.load(), std::memory_order_relaxed);
+    line.dPdtPeak.store(liveValues.dPdtPeak.load(), std::memory_order_relaxed);
+    for (int group = 0; group < 2; ++group) {
+        line.alarmCode[group].store(pendingAlarm[group], std::memory_order_relaxed);
+        pendingAlarm[group] = 0;
+    }
+    line.dUdt.store(pendingDudt ? 1 : 0, std::memory_order_relaxed);
+    pendingDudt = false;
+    monitorWrite.store(next, std::memory_order_release);
+}
+
+// ISO 8601 local time with milliseconds and the offset from UTC: 2026-12-07T18:20:01.123+01:00.
+std::string IsoLocalTime(int64_t ms) {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    const std::tm* local = std::localtime(&seconds);  // main thread only
+    if (local == nullptr) {
+        return "?";
+    }
+    char date[32];
+    char zone[8];
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", local);
+    std::strftime(zone, sizeof zone, "%z", local);
+    char text[64];
+    std::snprintf(text, sizeof text, "%s.%03d%.3s:%s", date, static_cast<int>(ms % 1000), zone,
+                  zone + 3);
+    return text;
+}
+
+std::string Number(int32_t value) {
+    return value < 0 ? std::string() : std::to_string(value);
+}
+
+// False once stdout is gone (a closed pipe), which ends the monitor.
+bool PrintMonitorLine(const MonitorLine& line, bool csv) {
+    std::string status;
+    for (const auto& code : line.alarmCode) {
+        if (const uint16_t value = code.load(std::memory_order_relaxed)) {
+            status += (status.empty() ? "alarm " : " ") + std::to_string(value);
+        }
+    }
+    if (line.dUdt.load(std::memory_order_relaxed) != 0) {
+        status += status.empty() ? "dU/dt" : " dU/dt";
+    }
+    const std::string time = IsoLocalTime(line.timeMs.load(std::memory_order_relaxed));
+    const int32_t measurement = line.measurement.load(std::memory_order_relaxed);
+    const int32_t max = line.maxPeak.load(std::memory_order_relaxed);
+    const int32_t min = line.minPeak.load(std::memory_order_relaxed);
+    const int32_t dpdt = line.dPdtPeak.load(std::memory_order_relaxed);
+    if (csv) {
+        std::printf("%s,%d,%s,%s,%s,%s\n", time.c_str(), measurement, Number(max).c_str(),
+                    Number(min).c_str(), Number(dpdt).c_str(), status.c_str());
+    } else {
+        std::printf("%s  %3d %%  max %3s %%  min %3s %%  dP/dt %3s %%  %s\n", time.c_str(),
+                    measurement, max < 0 ? "--" : Number(max).c_str(),
+                    min < 0 ? "--" : Number(min).c_str(), dpdt < 0 ? "--" : Number(dpdt).c_str(),
+                    status.c_str());
+    }
+    return std::fflush(stdout) == 0;
+}
+
+bool PrintLinkEvent(bool lost, bool csv) {
+    const std::string time = IsoLocalTime(NowMs());
+    if (csv) {
+        // A row of its own keeps the file well-formed: no values, the event in the status.
+        std::printf("%s,,,,,%s\n", time.c_str(), lost ? "link lost" : "link back");
+    } else {
+        std::printf("%s  %s\n", time.c_str(),
+                    lost ? "link lost: no message from the device; waiting for it" : "link back");
+    }
+    return std::fflush(stdout) == 0;
+}
+
+std::atomic<int32_t> messagesHeard{0};
+
+void CountMessage(uint16_t) {
+    messagesHeard.fetch_add(1, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+int CommandMonitor(bool csv, double durationSeconds) {
+    SetMessageHook(OnMonitorMessage);
+    if (!Connect()) {
+        SetMessageHook(nullptr);
+        return kExitUsage;
+    }
+    if (csv) {
+        std::printf("time,measurement,max,min,dpdt,status\n");
+    }
+    bool outputOpen = std::fflush(stdout) == 0;
+    const auto start = std::chrono::steady_clock::now();
+    auto nextTick = start;
+    bool lost = false;
+    int32_t dropped = 0;
+    while (outputOpen && !Interrupted()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (durationSeconds > 0 &&
+            std::chrono::duration<double>(now - start).count() >= durationSeconds) {
+            break;
+        }
+        // The link supervision of the window's 47 ms timer: link loss is what blanks the values.
+        if (now >= nextTick) {
+            nextTick += std::chrono::milliseconds(kLinkTickMs);
+            LinkTick();
+            if (!lost && liveValues.linkTimeout.load() == 0 &&
+                liveValues.measurement.load() == -1) {
+                lost = true;
+                outputOpen = PrintLinkEvent(true, csv);
+            }
+        }
+        for (int32_t read = monitorRead.load(std::memory_order_relaxed);
+             outputOpen && read != monitorWrite.load(std::memory_order_acquire);) {
+            if (lost) {
+                lost = false;
+                outputOpen = PrintLinkEvent(false, csv) && outputOpen;
+            }
+            outputOpen = PrintMonitorLine(monitorRing[read], csv) && outputOpen;
+            read = (read + 1) % kMonitorRing;
+            monitorRead.store(read, std::memory_order_release);
+        }
+        if (const int32_t total = monitorDropped.load(); total != dropped) {
+            Fail("%s: %s lines dropped (output too slow)", portLabel,
+                 std::to_string(total - dropped));
+            dropped = total;
+        }
+        Pause(10);
+    }
+    CloseLink();
+    SetMessageHook(nullptr);
+    return kExitOk;
+}
+
+// Waits until the command is on the line.
+int SendSingleCommand(uint16_t command) {
+    SetMessageHook(CountMessage);
+    if (!Connect()) {
+        SetMessageHook(nullptr);
+        return kExitUsage;
+    }
+    int result = kExitOk;
+    int waited = 0;
+    while (messagesHeard.load() == 0 && waited < kReplyTimeoutMs && Pause(10)) {
+        waited += 10;
+    }
+    if (Interrupted()) {
+        result = kExitInterrupted;
+    } else if (messagesHeard.load() == 0) {
+        Fail("%s: no message from the device within 2 s; nothing sent", portLabel);
+        result = kExitNoReply;
+    } else {
+        SendCommand(command);
+        if (!FlushLink(1000)) {
+            Fail("%s: the command could not be sent", portLabel);
+            result = kExitUsage;
+        }
+    }
+    CloseLink();
+    SetMessageHook(nullptr);
+    return result;
+}
+
+}  // namespace kvxctl
