@@ -1,28 +1,10 @@
 // kvxctl against kvxsim on a pseudo-terminal: exit codes, what reaches the wire (kvxsim records
 // every byte it hears), the files it reads and writes, its CSV log, and the same bytes on the
 // wire as KVXMon's own parameter file load.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "link/protocol.h"
 #include "link/serial_link.h"
 #include "link/transfer.h"
-#include "link/tx_ring.h"
-#include "params/parameter_check.h"
 #include "params/parameter_file.h"
 #include "params/parameter_set.h"
 #include "platform/event.h"
@@ -31,19 +13,7 @@
 #include "records/window_state.h"
 #include "support/process_test.h"
 
-extern char** environ;
-
 namespace {
-
-// The words of the long messages in a recording.
-std::vector<uint16_t> Words(const std::vector<uint8_t>& b) {
-    std::vector<uint16_t> words;
-    for (size_t i = 0; i + kLongMessageSize <= b.size(); i += kLongMessageSize) {
-        words.push_back(static_cast<uint16_t>(b[i] >> 4 << 12 | b[i + 1] >> 4 << 8 |
-                                              b[i + 2] >> 4 << 4 | b[i + 3] >> 4));
-    }
-    return words;
-}
 
 // A running kvxsim that records what it hears.
 struct Sim : Kvxsim {
@@ -68,32 +38,17 @@ struct CtlRun {
 };
 
 // kvxctl running in folder (its working directory), its output going to files there.
-struct Ctl {
-    pid_t pid = -1;
+struct Ctl : Process {
     const TempFolder& folder;
     Clock::time_point start = Clock::now();
 
-    Ctl(const std::vector<std::string>& args, const TempFolder& where) : folder(where) {
-        std::vector<std::string> all = {Program("KVXCTL_PATH", KVXCTL_BUILT)};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& arg : all) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        const std::string out = folder / "stdout.txt";
-        const std::string err = folder / "stderr.txt";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, folder.path.c_str());
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
+    Ctl(std::vector<std::string> args, const TempFolder& where) : folder(where) {
+        args.insert(args.begin(), Program("KVXCTL_PATH", KVXCTL_BUILT));
+        const int out = open((folder / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open((folder / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid = Spawn(args, folder.path, {}, out, err);
+        close(out);
+        close(err);
     }
     CtlRun Finish() {
         CtlRun run;
@@ -108,25 +63,25 @@ struct Ctl {
         run.err = ReadText(folder / "stderr.txt");
         return run;
     }
-    ~Ctl() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
 };
 
 CtlRun RunCtl(const std::vector<std::string>& args, const TempFolder& folder) {
     return Ctl(args, folder).Finish();
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
+// The fields of every line; a trailing comma leaves an empty last field.
+std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string& line : Lines(text)) {
+        std::vector<std::string> fields;
+        size_t from = 0;
+        for (size_t comma; (comma = line.find(',', from)) != std::string::npos; from = comma + 1) {
+            fields.push_back(line.substr(from, comma - from));
+        }
+        fields.push_back(line.substr(from));
+        rows.push_back(fields);
     }
-    return lines;
+    return rows;
 }
 
 // A parameter file of valid words that differ from kvxsim's own.
@@ -175,7 +130,7 @@ TEST(Kvxctl, ReadSaveThenWriteRoundTripsThroughTheDevice) {
     const auto transfer = TransferOrderWords(file);
     expected.insert(expected.end(), transfer.begin(), transfer.end());
     expected.push_back(CMD_POLL);
-    EXPECT_EQ(Words(sim.Heard(expected.size() * 6)), expected);
+    EXPECT_EQ(WordsOf(sim.Heard(expected.size() * 6)), expected);
 
     const CtlRun json = RunCtl({"--port", sim.link, "read", "--json"}, work);
     EXPECT_EQ(json.exitCode, 0);
@@ -254,7 +209,7 @@ TEST(Kvxctl, SetTimerRangeSendsTheRangeThenBothTimesInTheNewUnit) {
     const CtlRun run = RunCtl({"--port", sim.link, "set", "timerRange=1"}, work);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const std::vector<uint16_t> expected = {CMD_POLL, 3031, 20010, 30010, 10010, CMD_POLL};
-    EXPECT_EQ(Words(sim.Heard(expected.size() * 6)), expected);
+    EXPECT_EQ(WordsOf(sim.Heard(expected.size() * 6)), expected);
 
     // Times typed in seconds, in the unit now in force; p1Max and p1Min checked as a pair.
     const CtlRun more = RunCtl({"--port", sim.link, "set", "limit2Tr=12.5", "p1Min=20", "p1Max=30",
@@ -262,7 +217,7 @@ TEST(Kvxctl, SetTimerRangeSendsTheRangeThenBothTimesInTheNewUnit) {
                                work);
     EXPECT_EQ(more.exitCode, 0) << more.err;
     const std::vector<uint16_t> next = {CMD_POLL, 3001, 30125, 3022, 3830, 3720, CMD_POLL};
-    auto heard = Words(sim.Heard((expected.size() + next.size()) * 6));
+    auto heard = WordsOf(sim.Heard((expected.size() + next.size()) * 6));
     heard.erase(heard.begin(), heard.begin() + static_cast<long>(expected.size()));
     EXPECT_EQ(heard, next);
 
@@ -290,41 +245,20 @@ TEST(Kvxctl, MonitorCsvLogsEveryMeasurementForTheGivenTime) {
     EXPECT_EQ(lines[0], "time,measurement,max,min,dpdt,status");
     EXPECT_GE(lines.size(), 80u);
     EXPECT_LE(lines.size(), 115u);
-    for (size_t i = 1; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        std::vector<std::string> fields;
-        std::istringstream in(line);
-        for (std::string field; std::getline(in, field, ',');) {
-            fields.push_back(field);
-        }
-        if (!line.empty() && line.back() == ',') {
-            fields.push_back("");
-        }
-        ASSERT_EQ(fields.size(), 6u) << line;
+    const auto rows = CsvRows(run.out);
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const auto& fields = rows[i];
+        ASSERT_EQ(fields.size(), 6u) << lines[i];
         // 2026-12-07T18:20:01.123+01:00
-        ASSERT_EQ(fields[0].size(), 29u) << line;
-        EXPECT_EQ(fields[0][10], 'T') << line;
-        EXPECT_EQ(fields[0][19], '.') << line;
-        EXPECT_EQ(fields[0][26], ':') << line;
+        ASSERT_EQ(fields[0].size(), 29u) << lines[i];
+        EXPECT_EQ(fields[0][10], 'T') << lines[i];
+        EXPECT_EQ(fields[0][19], '.') << lines[i];
+        EXPECT_EQ(fields[0][26], ':') << lines[i];
         const int measurement = std::stoi(fields[1]);
-        EXPECT_GE(measurement, 20) << line;  // kvxsim's sine runs from 20 to 80 %
-        EXPECT_LE(measurement, 80) << line;
+        EXPECT_GE(measurement, 20) << lines[i];  // kvxsim's sine runs from 20 to 80 %
+        EXPECT_LE(measurement, 80) << lines[i];
     }
     EXPECT_TRUE(sim.Heard().empty()) << "the monitor sends nothing";
-}
-
-std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    for (const std::string& line : Lines(text)) {
-        std::vector<std::string> fields;
-        size_t from = 0;
-        for (size_t comma; (comma = line.find(',', from)) != std::string::npos; from = comma + 1) {
-            fields.push_back(line.substr(from, comma - from));
-        }
-        fields.push_back(line.substr(from));
-        rows.push_back(fields);
-    }
-    return rows;
 }
 
 TEST(Kvxctl, MonitorReportsLinkLossOnceResumesAndStopsCleanlyOnCtrlC) {
@@ -332,14 +266,14 @@ TEST(Kvxctl, MonitorReportsLinkLossOnceResumesAndStopsCleanlyOnCtrlC) {
     ASSERT_TRUE(first.Start());
     TempFolder work;
     Ctl monitor({"--port", first.link, "monitor", "--csv"}, work);
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    SleepMs(700);
     first.Stop();  // the device goes away for two seconds, then is back under the same name
-    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    SleepMs(2000);
     Sim back;
     back.link = first.link;
     ASSERT_TRUE(back.Start());
     // The link looks for the device once a second.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+    SleepMs(1800);
     kill(monitor.pid, SIGINT);
     const CtlRun run = monitor.Finish();
     EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -423,7 +357,7 @@ TEST(Kvxctl, ResetAndKeySendTheirCommandsOnly) {
         EXPECT_EQ(RunCtl(all, work).exitCode, 0) << args[0];
         expected.push_back(word);
     }
-    EXPECT_EQ(Words(sim.Heard(expected.size() * 6)), expected);
+    EXPECT_EQ(WordsOf(sim.Heard(expected.size() * 6)), expected);
 }
 
 // KVXMon's Load Parameters path (file read, copy to the edit copy, all words queued, link ticks
@@ -449,7 +383,7 @@ TEST(Kvxctl, WriteSendsTheSameBytesAsTheWindowsLoad) {
     QueueAllParameters();
     windowFlags.confirmPending.store(1);
     while (!CommandQueueEmpty() || windowFlags.confirmPending.load() != 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(47));
+        SleepMs(47);
         LinkTick();
     }
     CloseLink();
@@ -464,20 +398,6 @@ TEST(Kvxctl, WriteSendsTheSameBytesAsTheWindowsLoad) {
     const auto cliBytes = cli.Heard(23 * 6);
     EXPECT_EQ(windowBytes.size(), 23u * 6);
     EXPECT_EQ(cliBytes, windowBytes);
-}
-
-TEST(ParameterCheck, EveryWordUpToTheEndOfItsBand) {
-    for (int word = 0; word < kParameterCount; ++word) {
-        std::vector<uint8_t> record(kParameterFileSize, 0);
-        const int last = kParameterTable[word].bandSpan - 1;
-        record[2 * word] = static_cast<uint8_t>(last & 0xFF);
-        record[2 * word + 1] = static_cast<uint8_t>(last >> 8);
-        EXPECT_EQ(CheckParameterRecord(record.data()), 0) << kParameterTable[word].name;
-        record[2 * word] = static_cast<uint8_t>((last + 1) & 0xFF);
-        record[2 * word + 1] = static_cast<uint8_t>((last + 1) >> 8);
-        EXPECT_EQ(FirstOutOfBandWord(record.data()), word);
-        EXPECT_EQ(CheckParameterRecord(record.data()), kResultNotParameterFile);
-    }
 }
 
 }  // namespace

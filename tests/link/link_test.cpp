@@ -2,34 +2,17 @@
 // writes itself, and end to end against kvxsim: what reaches the parser and the wire, how
 // promptly the link stops, what it leaves behind, a device that goes and returns, polls and
 // transfers with their confirmation.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <ctime>
-#include <filesystem>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "link/protocol.h"
 #include "link/serial_link.h"
 #include "link/transfer.h"
 #include "link/tx_ring.h"
 #include "params/parameter_set.h"
-#include "platform/serial_port.h"
 #include "records/language.h"
 #include "records/window_state.h"
 #include "support/process_test.h"
-
-extern char** environ;
 
 namespace {
 
@@ -40,24 +23,6 @@ int Entries(const char* folder) {
 }
 int CpuMs() {
     return static_cast<int>(std::clock() * 1000 / CLOCKS_PER_SEC);
-}
-
-std::vector<uint8_t> Short(uint8_t v) {
-    const uint8_t high = static_cast<uint8_t>((v & 0xF0) | 1);
-    const uint8_t low = static_cast<uint8_t>(((v & 0x0F) << 4) | 1);
-    return {high, low, static_cast<uint8_t>(high + low), 13};
-}
-
-std::vector<uint8_t> Long(uint16_t v) {
-    uint8_t bytes[kLongMessageSize];
-    EncodeLongMessage(v, bytes);
-    return {bytes, bytes + kLongMessageSize};
-}
-
-std::string Identity() {
-    char text[kIdentitySize];
-    ReadIdentity(text);
-    return text;
 }
 
 // Every chunk the reader hands over, in order; written on the reader thread.
@@ -134,8 +99,6 @@ bool PointLink(const std::string& link, const std::string& target) {
            rename(temporary.c_str(), link.c_str()) == 0;
 }
 
-using Sim = Kvxsim;
-
 class Link : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -173,13 +136,14 @@ class Link : public ::testing::Test {
         ASSERT_TRUE(WaitUntil([] { return liveValues.measurement.load() >= 0; }, 2000));
     }
     PtyDevice device;
-    Sim sim;
+    Kvxsim sim;
 };
 
 TEST_F(Link, BytesReachTheParserInWholeChunksWhateverTheSplit) {
     ASSERT_EQ(OpenLink(1, 9600), 1);
     std::vector<uint8_t> stream;
-    for (const auto& message : {Short(10), Long(3000 + 1), Long(3100 + 1), Short(115), Short(57)}) {
+    for (const auto& message :
+         {ShortBytes(10), Bytes(3000 + 1), Bytes(3100 + 1), ShortBytes(115), ShortBytes(57)}) {
         stream.insert(stream.end(), message.begin(), message.end());
     }
     stream.pop_back();  // 23 bytes: five whole chunks, then three bytes alone
@@ -205,7 +169,7 @@ TEST_F(Link, BytesReachTheParserInWholeChunksWhateverTheSplit) {
 
 TEST_F(Link, SixBytesPutWakeTheWriterOnceAndArriveInOrder) {
     ASSERT_EQ(OpenLink(1, 9600), 1);
-    const auto poll = Long(CMD_POLL);
+    const auto poll = Bytes(CMD_POLL);
     ASSERT_TRUE(PutTxBytes(poll.data(), 6));
     EXPECT_EQ(device.Read(6, 1000), poll);
     EXPECT_TRUE(device.Read(1, 100).empty());
@@ -224,7 +188,7 @@ TEST_F(Link, TwentyTwoWordsLeaveInTransferOrder) {
     std::vector<uint8_t> expected;
     for (uint16_t word : {3000, 3010, 3020, 3033, 3040, 3051, 3062, 3073, 3078,  3066,  3083,
                           3101, 3201, 3301, 3402, 3504, 3604, 3700, 3804, 10004, 20002, 30002}) {
-        const auto bytes = Long(word);
+        const auto bytes = Bytes(word);
         expected.insert(expected.end(), bytes.begin(), bytes.end());
     }
     EXPECT_EQ(device.Read(expected.size(), 2000), expected);
@@ -299,7 +263,7 @@ TEST_F(Link, RefusedOpensLeaveNothingBehind) {
     const int held = Entries("/proc/self/fd");
     EXPECT_EQ(platform::OpenSerialPort("COM1", 9600), nullptr);
     EXPECT_EQ(Entries("/proc/self/fd"), held);
-    device.Write(Short(57));
+    device.Write(ShortBytes(57));
     EXPECT_TRUE(WaitUntil([] { return liveValues.measurement.load() == 57; }, 1000));
 }
 
@@ -308,7 +272,7 @@ TEST_F(Link, HangUpBlanksIdlesAndResumesWhenTheDeviceReturns) {
     ASSERT_TRUE(PointLink(link, device.path));
     setenv("KVXMON_COM1", link.c_str(), 1);
     ASSERT_EQ(OpenLink(1, 9600), 1);
-    device.Write(Short(115));
+    device.Write(ShortBytes(115));
     ASSERT_TRUE(WaitUntil([] { return liveValues.measurement.load() == 115; }, 1000));
 
     device.Close();  // unplugged
@@ -325,11 +289,11 @@ TEST_F(Link, HangUpBlanksIdlesAndResumesWhenTheDeviceReturns) {
     ASSERT_TRUE(PointLink(link, returned.path));
     EXPECT_TRUE(WaitUntil(
         [&] {
-            returned.Write(Short(57));  // lost until the link has found the device again
+            returned.Write(ShortBytes(57));  // lost until the link has found the device again
             return liveValues.measurement.load() == 57;
         },
         3000));
-    const auto poll = Long(CMD_POLL);
+    const auto poll = Bytes(CMD_POLL);
     ASSERT_TRUE(PutTxBytes(poll.data(), 6));
     EXPECT_EQ(returned.Read(6, 1000), poll);
 }
@@ -359,7 +323,7 @@ TEST(SerialPortNames, EnvironmentFirstThenTheDefaultMap) {
 TEST_F(Link, SimulatorAnswersPollWithWordsAndIdentityOrPollAndWaitEndsAtItsLimit) {
     Connect({"--identity", "TEST-UNIT 7"});
     EXPECT_TRUE(PollAndWait(2000));
-    EXPECT_TRUE(WaitUntil([] { return Identity() == "TEST-UNIT 7"; }, 1000)) << Identity();
+    EXPECT_TRUE(WaitUntil([] { return IdentityText() == "TEST-UNIT 7"; }, 1000)) << IdentityText();
     EXPECT_EQ(parameterSet.deviceWords[limit1Setpoint].load(), 90);
     EXPECT_EQ(parameterSet.deviceWords[limit2Mode].load(), 1);
 
@@ -400,7 +364,7 @@ TEST_F(Link, SimulatorConfirmsATransferOrReportsAMismatch) {
 }
 
 TEST(Simulator, EndsCleanlyAndRemovesItsLink) {
-    Sim sim;
+    Kvxsim sim;
     ASSERT_TRUE(sim.Start({}));
     EXPECT_TRUE(std::filesystem::is_character_file(sim.link));
     EXPECT_EQ(sim.Stop(), 0);

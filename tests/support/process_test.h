@@ -1,6 +1,6 @@
 // Helpers shared by the tests that run the programs or a device beside them: waiting on a
-// condition with a limit, a scratch folder removed afterwards, child processes, kvxsim and the
-// device end of a pseudo-terminal.
+// condition with a limit, a scratch folder removed afterwards, child processes, kvxsim, the
+// device end of a pseudo-terminal and the messages as they travel on the wire.
 #pragma once
 
 #include <fcntl.h>
@@ -16,10 +16,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "link/protocol.h"
 #include "platform/serial_port.h"
 
 extern char** environ;
@@ -100,10 +102,12 @@ struct TempFolder {
     std::string operator/(const char* name) const { return path + "/" + name; }
 };
 
-// Starts args[0] in folder with this process's environment plus extra (given first, so its
-// entries win); -1 when it could not be started.
+// Starts args[0] (a path, or a name looked up on PATH) in folder with this process's environment
+// plus extra (given first, so its entries win), its stdout and stderr on the given descriptors
+// when not -1; -1 when it could not be started.
 inline pid_t Spawn(std::vector<std::string> args, const std::string& folder,
-                   const std::vector<std::string>& extraEnvironment) {
+                   const std::vector<std::string>& extraEnvironment, int outFd = -1,
+                   int errFd = -1) {
     std::vector<std::string> environment = extraEnvironment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         environment.emplace_back(*entry);
@@ -121,8 +125,13 @@ inline pid_t Spawn(std::vector<std::string> args, const std::string& folder,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    for (auto [fd, target] : {std::pair{outFd, 1}, {errFd, 2}}) {
+        if (fd >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, fd, target);
+        }
+    }
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
         pid = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
@@ -132,6 +141,18 @@ inline pid_t Spawn(std::vector<std::string> args, const std::string& folder,
 // Reaps the child; true with its status when it ended within limitMs.
 inline bool Reap(pid_t pid, int limitMs, int* status) {
     return WaitUntil([&] { return waitpid(pid, status, WNOHANG) == pid; }, limitMs);
+}
+
+// Runs a program to its end (at most limitMs); its exit status, -1 when it did not end normally.
+inline int RunToEnd(const std::vector<std::string>& args,
+                    const std::vector<std::string>& extraEnvironment, int limitMs = 20000) {
+    const pid_t pid = Spawn(args, ".", extraEnvironment);
+    int status = 0;
+    if (pid > 0 && !Reap(pid, limitMs, &status)) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A child that is killed and reaped when the test leaves, whatever the outcome.
@@ -206,6 +227,44 @@ struct XServer {
     ~XServer() { Stop(); }
 };
 
+// A long message (a 16-bit word) and a short one (a measurement) as they travel on the wire.
+inline std::vector<uint8_t> Bytes(uint16_t word) {
+    uint8_t m[kLongMessageSize];
+    EncodeLongMessage(word, m);
+    return {m, m + kLongMessageSize};
+}
+inline std::string Encoded(uint16_t word) {
+    const auto bytes = Bytes(word);
+    return {bytes.begin(), bytes.end()};
+}
+inline std::vector<uint8_t> ShortBytes(uint8_t v) {
+    const auto high = static_cast<uint8_t>((v & 0xF0) | 1);
+    const auto low = static_cast<uint8_t>(((v & 0x0F) << 4) | 1);
+    return {high, low, static_cast<uint8_t>(high + low), 13};
+}
+// The words of the long messages in a recording (their nibbles stand in the upper halves).
+inline std::vector<uint16_t> WordsOf(const std::vector<uint8_t>& b) {
+    std::vector<uint16_t> words;
+    for (size_t i = 0; i + kLongMessageSize <= b.size(); i += kLongMessageSize) {
+        words.push_back(static_cast<uint16_t>(b[i] >> 4 << 12 | b[i + 1] >> 4 << 8 |
+                                              b[i + 2] >> 4 << 4 | b[i + 3] >> 4));
+    }
+    return words;
+}
+inline std::string IdentityText() {
+    char text[kIdentitySize];
+    ReadIdentity(text);
+    return text;
+}
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 #ifdef KVXSIM_BUILT
 // A running kvxsim (KVXSIM_PATH when set), reached through the symlink it keeps to its device.
 struct Kvxsim {
@@ -215,13 +274,8 @@ struct Kvxsim {
 
     bool Start(std::vector<std::string> args) {
         args.insert(args.begin(), {Program("KVXSIM_PATH", KVXSIM_BUILT), "--link", link});
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 &&
-               WaitUntil([this] { return std::filesystem::is_symlink(link); }, 5000);
+        pid = Spawn(args, ".", {});
+        return pid > 0 && WaitUntil([this] { return std::filesystem::is_symlink(link); }, 5000);
     }
     // The exit status, or -1 when it did not end normally.
     int Stop() {

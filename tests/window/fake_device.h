@@ -3,21 +3,10 @@
 // words 1..21 and then word 0, as a Korvex does.
 #pragma once
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <chrono>
-#include <cstdlib>
 #include <mutex>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "link/protocol.h"
 #include "params/parameter_set.h"
-#include "platform/serial_port.h"
 #include "support/process_test.h"
 
 class FakeDevice {
@@ -40,11 +29,7 @@ class FakeDevice {
     }
     // Waits until at least count messages have arrived (or the limit passes).
     std::vector<uint16_t> WaitForCount(size_t count, int limitMs = 2000) {
-        const auto start = std::chrono::steady_clock::now();
-        while (Received().size() < count &&
-               std::chrono::steady_clock::now() - start < std::chrono::milliseconds(limitMs)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
+        WaitUntil([&] { return Received().size() >= count; }, limitMs);
         return Received();
     }
 
@@ -65,11 +50,7 @@ class FakeDevice {
                     continue;
                 }
                 if (line.size() == kLongMessageSize) {
-                    uint16_t word = 0;
-                    for (int k = 0; k < 4; ++k) {
-                        word = static_cast<uint16_t>(word << 4 | line[k] >> 4);
-                    }
-                    Handle(word, words);
+                    Handle(WordsOf(line)[0], words);
                 }
                 line.clear();
             }
@@ -86,11 +67,9 @@ class FakeDevice {
         if (word == CMD_POLL && answerPolls_) {
             for (int i = 1; i <= kParameterCount; ++i) {
                 const int index = i % kParameterCount;  // word 0 last
-                uint8_t bytes[kLongMessageSize];
-                EncodeLongMessage(
-                    static_cast<uint16_t>(kParameterTable[index].transferCode + words[index]),
-                    bytes);
-                [[maybe_unused]] ssize_t written = write(master_, bytes, sizeof bytes);
+                const auto bytes = Bytes(
+                    static_cast<uint16_t>(kParameterTable[index].transferCode + words[index]));
+                [[maybe_unused]] ssize_t written = write(master_, bytes.data(), bytes.size());
             }
         }
     }

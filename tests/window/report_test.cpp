@@ -3,10 +3,7 @@
 #include "output/report.h"
 
 #include <QImage>
-#include <cstdio>
-#include <cstring>
 #include <regex>
-#include <sstream>
 
 #include "platform/printer.h"
 #include "platform/text_codec.h"
@@ -50,11 +47,10 @@ std::string Squeezed(const std::string& s) {
     return out;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(Squeezed(line));
+std::vector<std::string> SqueezedLines(const std::string& text) {
+    std::vector<std::string> lines = Lines(text);
+    for (std::string& line : lines) {
+        line = Squeezed(line);
     }
     return lines;
 }
@@ -196,7 +192,7 @@ TEST_F(Report, ListingHeaderAndPeaksInEveryLanguageAndBothLayouts) {
             {Slot(59) + (dpdtOn ? "15%" : "--")},
             {Slot(60) + (dpdtOn ? "25%" : "--")},
         };
-        const auto lines = Lines(text);
+        const auto lines = SqueezedLines(text);
         ExpectLinesInOrder(lines, expected, text);
         // The time has no seconds.
         for (const std::string& line : lines) {

@@ -2,14 +2,7 @@
 // reader opens with the right pixels, and every failure under the caption "Screen Dump".
 #include "output/screen_dump.h"
 
-#include <unistd.h>
-
 #include <QImage>
-#include <QMenuBar>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "platform/file_dialog.h"
 #include "window_fixture.h"
@@ -36,16 +29,6 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
 }
 uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
     return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-
-std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
 }
 
 int allocations = 0;
@@ -76,7 +59,7 @@ class ScreenDump : public KvxWindowTest {
     std::vector<uint8_t> Dump(platform::BitmapHandle bitmap) {
         std::filesystem::remove(bmpTarget);
         WriteBitmapFile(window, BuildBitmapInfo(window, bitmap), bitmap);
-        return ReadFileBytes(bmpTarget);
+        return ReadBytes(bmpTarget);
     }
 };
 
@@ -135,10 +118,10 @@ TEST_F(ScreenDump, WindowAsShownBottomRowFirstReplacingAnOldFile) {
     char identity[kIdentitySize] = "KVX-100 #42";
     StoreIdentity(identity);
     liveValues.measurement.store(57);  // not yet painted: the dump refreshes the bar itself
-    WriteFileBytes(bmpTarget, std::vector<uint8_t>(3'000'000, 0xEE));
+    WriteBytes(bmpTarget, std::vector<uint8_t>(3'000'000, 0xEE));
     RunScreenDumpCommand(window);
     EXPECT_TRUE(boxes.empty());
-    const std::vector<uint8_t> file = ReadFileBytes(bmpTarget);
+    const std::vector<uint8_t> file = ReadBytes(bmpTarget);
     ASSERT_GT(file.size(), 54u);
     EXPECT_EQ(Le32(file, 2), file.size());
     QWidget* top = platform::WindowWidget(window);

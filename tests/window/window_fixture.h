@@ -6,15 +6,10 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "app/commands.h"
 #include "app/main_window.h"
-#include "link/protocol.h"
 #include "link/tx_ring.h"
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"
@@ -22,6 +17,7 @@
 #include "platform/window_widgets.h"
 #include "records/settings.h"
 #include "records/window_state.h"
+#include "support/process_test.h"
 
 // Puts every process-wide record the window uses back into its start-up state. No link thread
 // runs between tests, so the records can simply be built anew.
@@ -120,9 +116,7 @@ class KvxWindowTest : public ::testing::Test {
     // Hands the parser long messages, as the reader thread would.
     void Feed(std::initializer_list<uint16_t> words) {
         for (uint16_t word : words) {
-            uint8_t bytes[kLongMessageSize];
-            EncodeLongMessage(word, bytes);
-            ParseReceived(bytes, kLongMessageSize);
+            ParseReceived(Bytes(word).data(), kLongMessageSize);
         }
     }
     std::vector<uint32_t> Capture(const platform::Rect& area) {
