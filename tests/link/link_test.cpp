@@ -10,7 +10,6 @@
 #include "link/transfer.h"
 #include "link/tx_ring.h"
 #include "params/parameter_set.h"
-#include "records/language.h"
 #include "records/window_state.h"
 #include "support/process_test.h"
 
@@ -46,15 +45,6 @@ std::vector<uint8_t> Recorded() {
         bytes[i] = recorded[i].load(std::memory_order_relaxed);
     }
     return bytes;
-}
-
-// Message boxes come only from the window thread, which here is the test's own thread.
-std::vector<std::string> boxes;
-
-platform::MessageResult RecordBox(const char* text, const char*, platform::MessageIcon,
-                                  platform::MessageButtons) {
-    boxes.emplace_back(text);
-    return platform::MessageResult::Ok;
 }
 
 // The device's end of the line. A slave descriptor stays open so that the master never sees a
@@ -105,7 +95,9 @@ class Link : public ::testing::Test {
         Reset();
         SetReceiveHook(Record);
         platform::CloseEvent(replyEvent.exchange(platform::CreateEvent(true, false)));
-        platform::SetMessageBoxHook(RecordBox);
+        platform::SetMessageBoxHook([](const char*, const char*, auto, auto) {
+            return platform::MessageResult::Ok;  // no box may wait for a user here
+        });
         ASSERT_TRUE(device.Open());
         setenv("KVXMON_COM1", device.path.c_str(), 1);
     }
@@ -124,7 +116,6 @@ class Link : public ::testing::Test {
         recordedCount.store(0);
         oddChunk.store(false);
         windowFlags.confirmPending.store(0);
-        boxes.clear();
     }
     // Starts kvxsim in place of the fake device and opens the link on it as COM1.
     void Connect(std::vector<std::string> args) {
@@ -332,35 +323,6 @@ TEST_F(Link, SimulatorAnswersPollWithWordsAndIdentityOrPollAndWaitEndsAtItsLimit
     EXPECT_FALSE(PollAndWait(300));
     EXPECT_GE(ElapsedMs(start), 290);
     EXPECT_LT(ElapsedMs(start), 1000);
-}
-
-TEST_F(Link, SimulatorConfirmsATransferOrReportsAMismatch) {
-    char mismatch[80];
-    BuildSlotMessage(mismatch, 81, 0);
-    const struct {
-        std::vector<std::string> args;
-        std::vector<std::string> boxes;
-    } cases[] = {{{}, {}}, {{"--wrong-word", "5"}, {mismatch}}};
-    for (const auto& c : cases) {
-        Connect(c.args);
-        ASSERT_TRUE(PollAndWait(2000));
-        // As a parameter file load does: new valid words in both copies, all 22 queued.
-        for (int i = 0; i < kParameterCount; ++i) {
-            const ParameterInfo& info = kParameterTable[i];
-            const uint16_t value = static_cast<uint16_t>((info.minValue + info.maxValue + 1) / 2);
-            parameterSet.editWords[i] = value;
-            parameterSet.deviceWords[i].store(value);
-        }
-        QueueAllParameters();
-        windowFlags.confirmPending.store(1);
-        EXPECT_TRUE(WaitUntil(
-            [] {
-                LinkTick();  // the confirmation runs inside, waiting for the reply
-                return CommandQueueEmpty() && windowFlags.confirmPending.load() == 0;
-            },
-            5000));
-        EXPECT_EQ(boxes, c.boxes);
-    }
 }
 
 TEST(Simulator, EndsCleanlyAndRemovesItsLink) {

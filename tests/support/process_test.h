@@ -190,22 +190,12 @@ struct XServer {
             return false;
         }
         fcntl(fds[1], F_SETFD, 0);  // only the write end goes to the server
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
         // Quiet: it reports every display number it finds taken on its way to a free one.
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        std::vector<std::string> args = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
-                                         "-screen",   "0",          screen,
-                                         "-nolisten", "tcp"};
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ) != 0) {
-            pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
+        const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                     "-nolisten", "tcp"},
+                    ".", {}, -1, quiet);
+        close(quiet);
         close(fds[1]);
         std::string number;
         pollfd p{fds[0], POLLIN, 0};

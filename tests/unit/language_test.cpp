@@ -1,7 +1,6 @@
 #include "records/language.h"
 
 #include <cstring>
-#include <string>
 
 #include "resources/menus.h"
 #include "unit/test_support.h"

@@ -2,12 +2,7 @@
 // in a child that has dropped root, since root opens any device regardless of its mode.
 #include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <string>
-
-#include "platform/serial_port.h"
 #include "test_support.h"
 
 namespace {

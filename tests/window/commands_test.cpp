@@ -6,16 +6,12 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QTimer>
-#include <chrono>
-#include <fstream>
-#include <iterator>
 
 #include "fake_device.h"
 #include "link/serial_link.h"
 #include "params/parameter_file.h"
 #include "platform/dialog.h"
 #include "platform/file_dialog.h"
-#include "platform/serial_port.h"
 #include "window_fixture.h"
 
 namespace {

@@ -10,8 +10,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 
 #include "window_fixture.h"
