@@ -99,10 +99,8 @@ std::vector<uint8_t> ValidRecord() {
 }
 
 std::vector<uint16_t> TransferOrderWords(const std::vector<uint8_t>& record) {
-    static const int kOrder[] = {0, 5, 10, 13, 15, 16, 17, 3,  8,  21, 18,
-                                 1, 6, 11, 12, 4,  9,  20, 19, 14, 2,  7};
     std::vector<uint16_t> words;
-    for (int word : kOrder) {
+    for (int word : kTransferOrder) {
         const int value = record[2 * word] | record[2 * word + 1] << 8;
         words.push_back(static_cast<uint16_t>(kParameterTable[word].transferCode + value));
     }

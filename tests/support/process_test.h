@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "link/protocol.h"
+#include "params/parameter_set.h"
 #include "platform/serial_port.h"
 
 extern char** environ;
@@ -232,6 +233,10 @@ inline std::vector<uint8_t> ShortBytes(uint8_t v) {
     const auto low = static_cast<uint8_t>(((v & 0x0F) << 4) | 1);
     return {high, low, static_cast<uint8_t>(high + low), 13};
 }
+// The order in which a parameter load sends its 22 words.
+inline constexpr int kTransferOrder[kParameterCount] = {0, 5, 10, 13, 15, 16, 17, 3,  8,  21, 18,
+                                                        1, 6, 11, 12, 4,  9,  20, 19, 14, 2,  7};
+
 // The words of the long messages in a recording (their nibbles stand in the upper halves).
 inline std::vector<uint16_t> WordsOf(const std::vector<uint8_t>& b) {
     std::vector<uint16_t> words;

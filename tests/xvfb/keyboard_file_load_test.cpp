@@ -67,8 +67,7 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
         record[2 * i] = static_cast<uint8_t>(value & 0xFF);
         record[2 * i + 1] = static_cast<uint8_t>(value >> 8);
     }
-    for (int word :
-         {0, 5, 10, 13, 15, 16, 17, 3, 8, 21, 18, 1, 6, 11, 12, 4, 9, 20, 19, 14, 2, 7}) {
+    for (int word : kTransferOrder) {
         expected.push_back(static_cast<uint16_t>(kParameterTable[word].transferCode +
                                                  (record[2 * word] | record[2 * word + 1] << 8)));
     }
