@@ -5,9 +5,9 @@
 #include <sys/inotify.h>
 
 #include <QImage>
-#include <atomic>
 
 #include "support/process_test.h"
+#include "window/fake_device.h"
 
 namespace {
 
@@ -20,61 +20,6 @@ void ForgetDisplayAndPorts() {
         unsetenv(("KVXMON_COM" + std::to_string(port)).c_str());
     }
 }
-
-int Count(const std::string& haystack, const std::string& needle) {
-    int n = 0;
-    for (size_t at = haystack.find(needle); at != std::string::npos;
-         at = haystack.find(needle, at + needle.size())) {
-        ++n;
-    }
-    return n;
-}
-
-// The device end of the line: streams a measurement every 50 ms and keeps what kvxmon sends.
-struct FakeDevice {
-    int master = -1;
-    int slave = -1;
-    std::string path;
-    std::atomic<int> measurement{20};
-    std::atomic<bool> stop{false};
-    std::string received;  // the device thread's until it is joined
-    std::thread thread;
-
-    bool Open() {
-        if (!OpenPty(master, slave, path)) {
-            return false;
-        }
-        thread = std::thread([this] { Serve(); });
-        return true;
-    }
-    void Serve() {
-        while (!stop.load()) {
-            const auto message = ShortBytes(static_cast<uint8_t>(measurement.load()));
-            [[maybe_unused]] ssize_t written = write(master, message.data(), message.size());
-            pollfd p{master, POLLIN, 0};
-            if (poll(&p, 1, 50) == 1 && (p.revents & POLLIN) != 0) {
-                char bytes[256];
-                const ssize_t n = read(master, bytes, sizeof bytes);
-                if (n > 0) {
-                    received.append(bytes, static_cast<size_t>(n));
-                }
-            }
-        }
-    }
-    // Stops the device and returns all it received.
-    std::string Finish() {
-        stop.store(true);
-        if (thread.joinable()) {
-            thread.join();
-        }
-        return received;
-    }
-    ~FakeDevice() {
-        Finish();
-        close(master);
-        close(slave);
-    }
-};
 
 }  // namespace
 
@@ -122,14 +67,14 @@ TEST(Program, HeldKeysActOnceOnARealXServer) {
     ASSERT_EQ(RunToEnd({"xset", "r", "on"}, x), 0);
     ASSERT_EQ(RunToEnd({"xset", "r", "rate", "250", "30"}, x), 0);  // a desktop's usual repeat
 
-    FakeDevice device;
-    ASSERT_TRUE(device.Open());
+    FakeDevice device(false);
+    device.measurement.store(20);
     TempFolder dir;
     const std::string shot = dir / "shot.png";
     Process kvxmon;
     kvxmon.pid =
         Spawn({KVXMON_BUILT}, dir.path,
-              {"DISPLAY=" + server.display, "QT_QPA_PLATFORM=xcb", "KVXMON_COM1=" + device.path,
+              {"DISPLAY=" + server.display, "QT_QPA_PLATFORM=xcb", "KVXMON_COM1=" + device.path(),
                "KVXMON_SCREENSHOT=" + shot, "KVXMON_SCREENSHOT_AFTER=14"});
     ASSERT_GT(kvxmon.pid, 0);
     ASSERT_EQ(RunToEnd({"timeout", "20", "xdotool", "search", "--sync", "--onlyvisible", "--name",
@@ -152,8 +97,8 @@ TEST(Program, HeldKeysActOnceOnARealXServer) {
         hold("space");
     }
     SleepMs(500);
-    const std::string sent = device.Finish();
-    EXPECT_EQ(Count(sent, Encoded(CMD_SPACE)), 3);
+    const auto sent = device.Received();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), CMD_SPACE), 3);
 
     // The screenshot comes 14 s after the start, well after the last hold; it is read once it
     // is whole.

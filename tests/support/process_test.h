@@ -73,18 +73,7 @@ inline std::string ReadText(const std::string& path) {
 
 // Whether program can be found on PATH, for the tests that skip without Xvfb or xdotool.
 inline bool OnPath(const char* program) {
-    const char* path = std::getenv("PATH");
-    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
-    for (size_t start = 0; start <= folders.size();) {
-        size_t end = folders.find(':', start);
-        end = end == std::string::npos ? folders.size() : end;
-        const std::string candidate = folders.substr(start, end - start) + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0) {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
+    return std::system(("command -v " + std::string(program) + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 struct TempFolder {

@@ -1,6 +1,6 @@
-// A device on a pseudo-terminal for the window tests: records every message the program sends,
-// stores the parameter words it is sent, and (when told to answer) replies to a poll with its
-// words 1..21 and then word 0, as a Korvex does.
+// A device on a pseudo-terminal for the window and program tests: records every whole message the
+// program sends, stores the parameter words it is sent, (when told to answer) replies to a poll
+// with its words 1..21 and then word 0, as a Korvex does, and can stream a measurement.
 #pragma once
 
 #include <atomic>
@@ -32,12 +32,18 @@ class FakeDevice {
         WaitUntil([&] { return Received().size() >= count; }, limitMs);
         return Received();
     }
+    std::atomic<int> measurement{-1};  // when not -1, sent as a short message every 50 ms
 
   private:
     void Run() {
         std::vector<uint8_t> line;
         uint16_t words[kParameterCount] = {};
-        while (!stop_.load()) {
+        for (auto sent = Clock::now(); !stop_.load();) {
+            if (const int m = measurement.load(); m >= 0 && ElapsedMs(sent) >= 50) {
+                const auto message = ShortBytes(static_cast<uint8_t>(m));
+                [[maybe_unused]] ssize_t written = write(master_, message.data(), message.size());
+                sent = Clock::now();
+            }
             pollfd p{master_, POLLIN, 0};
             uint8_t buffer[64];
             if (poll(&p, 1, 5) != 1) {
@@ -49,7 +55,8 @@ class FakeDevice {
                 if (buffer[i] != 13) {
                     continue;
                 }
-                if (line.size() == kLongMessageSize) {
+                // Only a whole message with its checksum counts.
+                if (line.size() == kLongMessageSize && line == Bytes(WordsOf(line)[0])) {
                     Handle(WordsOf(line)[0], words);
                 }
                 line.clear();

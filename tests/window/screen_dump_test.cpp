@@ -79,19 +79,16 @@ TEST_F(ScreenDump, DescriptionAndFileAtEveryDepthReadBackByQt) {
         const std::vector<uint8_t> file = Dump(bitmap);
         platform::DeleteBitmap(bitmap);
         ASSERT_GT(file.size(), 54u);
-        EXPECT_EQ(file[0], 'B');
-        EXPECT_EQ(file[1], 'M');
-        EXPECT_EQ(Le32(file, 2), file.size());
-        EXPECT_EQ(Le32(file, 10), c.offset);
-        EXPECT_EQ(Le32(file, 14), 40u);
-        EXPECT_EQ(static_cast<int32_t>(Le32(file, 18)), 5);
-        EXPECT_EQ(static_cast<int32_t>(Le32(file, 22)), 3);  // positive: bottom row first
-        EXPECT_EQ(Le16(file, 26), 1);
-        EXPECT_EQ(Le16(file, 28), c.depth);
-        EXPECT_EQ(Le32(file, 30), 0u);
-        EXPECT_EQ(Le32(file, 34), 3 * c.rowBytes);
-        EXPECT_EQ(Le32(file, 46), c.colours);
-        EXPECT_EQ(file.size(), c.offset + 3 * c.rowBytes);
+        // "BM", file size, pixel offset, header size, width, height (positive: bottom row first),
+        // planes, depth, no compression, pixel bytes, colours.
+        const uint32_t size = c.offset + 3 * c.rowBytes;
+        EXPECT_EQ(file.size(), size);
+        EXPECT_EQ(
+            (std::vector<uint32_t>{Le16(file, 0), Le32(file, 2), Le32(file, 10), Le32(file, 14),
+                                   Le32(file, 18), Le32(file, 22), Le16(file, 26), Le16(file, 28),
+                                   Le32(file, 30), Le32(file, 34), Le32(file, 46)}),
+            (std::vector<uint32_t>{'B' | 'M' << 8, size, c.offset, 40, 5, 3, 1,
+                                   static_cast<uint32_t>(c.depth), 0, 3 * c.rowBytes, c.colours}));
         QImage read;
         ASSERT_TRUE(read.loadFromData(file.data(), static_cast<int>(file.size()), "BMP"));
         ASSERT_EQ(read.size(), QSize(5, 3));
