@@ -1,6 +1,7 @@
 // kvxctl against kvxsim on a pseudo-terminal: exit codes, what reaches the wire (kvxsim records
 // every byte it hears), the files it reads and writes, its CSV log, and the same bytes on the
 // wire as KVXMon's own parameter file load.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "link/serial_link.h"
@@ -14,6 +15,8 @@
 #include "support/process_test.h"
 
 namespace {
+
+using ::testing::HasSubstr;
 
 // A running kvxsim that records what it hears.
 struct Sim : Kvxsim {
@@ -69,6 +72,17 @@ CtlRun RunCtl(const std::vector<std::string>& args, const TempFolder& folder) {
     return Ctl(args, folder).Finish();
 }
 
+// A kvxsim for kvxctl to talk to, and kvxctl's working folder.
+class Kvxctl : public ::testing::Test {
+  protected:
+    CtlRun OnSim(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--port", sim.link});
+        return RunCtl(args, work);
+    }
+    Sim sim;
+    TempFolder work;
+};
+
 // The fields of every line; a trailing comma leaves an empty last field.
 std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
     std::vector<std::vector<std::string>> rows;
@@ -107,22 +121,20 @@ std::vector<uint16_t> TransferOrderWords(const std::vector<uint8_t>& record) {
     return words;
 }
 
-TEST(Kvxctl, ReadSaveThenWriteRoundTripsThroughTheDevice) {
-    Sim sim;
+TEST_F(Kvxctl, ReadSaveThenWriteRoundTripsThroughTheDevice) {
     ASSERT_TRUE(sim.Start({"--identity", "UNIT 12"}));
-    TempFolder work;
-    const CtlRun readRun = RunCtl({"--port", sim.link, "read", "--save", "unit.kvx"}, work);
+    const CtlRun readRun = OnSim({"read", "--save", "unit.kvx"});
     ASSERT_EQ(readRun.exitCode, 0) << readRun.err;
     const auto lines = Lines(readRun.out);
     ASSERT_EQ(lines.size(), 22u) << readRun.out;
     EXPECT_EQ(lines[1].substr(0, 40), " 1  limit1Setpoint       90  90 %") << lines[1];
-    EXPECT_NE(lines[10].find("+dP/dt"), std::string::npos) << lines[10];
-    EXPECT_NE(lines[14].find("1.00 s"), std::string::npos) << lines[14];
+    EXPECT_THAT(lines[10], HasSubstr("+dP/dt"));
+    EXPECT_THAT(lines[14], HasSubstr("1.00 s"));
     const auto file = ReadBytes(work / "unit.kvx");
     ASSERT_EQ(file.size(), 88u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.data()) + 44), "UNIT 12");
 
-    const CtlRun write = RunCtl({"--port", sim.link, "write", "unit.kvx"}, work);
+    const CtlRun write = OnSim({"write", "unit.kvx"});
     EXPECT_EQ(write.exitCode, 0) << write.err;
     std::vector<uint16_t> expected = {CMD_POLL};
     const auto transfer = TransferOrderWords(file);
@@ -130,44 +142,36 @@ TEST(Kvxctl, ReadSaveThenWriteRoundTripsThroughTheDevice) {
     expected.push_back(CMD_POLL);
     EXPECT_EQ(WordsOf(sim.Heard(expected.size() * 6)), expected);
 
-    const CtlRun json = RunCtl({"--port", sim.link, "read", "--json"}, work);
+    const CtlRun json = OnSim({"read", "--json"});
     EXPECT_EQ(json.exitCode, 0);
     EXPECT_EQ(json.out.rfind("{\"port\": \"" + sim.link + "\", \"identity\": \"UNIT 12\"", 0), 0u)
         << json.out;
-    EXPECT_NE(json.out.find("{\"index\": 21, \"name\": \"autoShutDown\", \"raw\": 0, \"value\": "
-                            "\"Off\"}\n]}"),
-              std::string::npos)
-        << json.out;
+    EXPECT_THAT(json.out,
+                HasSubstr("{\"index\": 21, \"name\": \"autoShutDown\", \"raw\": 0, \"value\": "
+                          "\"Off\"}\n]}"));
 }
 
-TEST(Kvxctl, WriteNamesTheWordTheDeviceStoredWrongAndExits3) {
-    Sim sim;
+TEST_F(Kvxctl, WriteNamesTheWordTheDeviceStoredWrongAndExits3) {
     ASSERT_TRUE(sim.Start({"--wrong-word", "1"}));
-    TempFolder work;
     WriteBytes(work / "p.kvx", ValidRecord());
-    const CtlRun run = RunCtl({"--port", sim.link, "write", "p.kvx"}, work);
+    const CtlRun run = OnSim({"write", "p.kvx"});
     EXPECT_EQ(run.exitCode, 3) << run.err;
     const int sent = ValidRecord()[2];
-    EXPECT_NE(run.err.find("word 1 limit1Setpoint: sent " + std::to_string(sent) + ", reported " +
-                           std::to_string(sent + 1)),
-              std::string::npos)
-        << run.err;
-    EXPECT_EQ(run.err.find("word 2"), std::string::npos) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("word 1 limit1Setpoint: sent " + std::to_string(sent) +
+                                   ", reported " + std::to_string(sent + 1)));
+    EXPECT_THAT(run.err, ::testing::Not(HasSubstr("word 2")));
 }
 
-TEST(Kvxctl, IdentityGivesUpAfterTwoSecondsWithoutReply) {
-    Sim sim;
+TEST_F(Kvxctl, IdentityGivesUpAfterTwoSecondsWithoutReply) {
     ASSERT_TRUE(sim.Start({"--ignore-polls"}));
-    TempFolder work;
-    const CtlRun run = RunCtl({"--port", sim.link, "identity"}, work);
+    const CtlRun run = OnSim({"identity"});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_GE(run.elapsedMs, 1950);
     EXPECT_LT(run.elapsedMs, 4000);
-    EXPECT_NE(run.err.find(sim.link + ": no reply"), std::string::npos) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(sim.link + ": no reply"));
 }
 
-TEST(Kvxctl, RefusedInputSendsNothing) {
-    TempFolder work;
+TEST_F(Kvxctl, RefusedInputSendsNothing) {
     auto record = ValidRecord();
     WriteBytes(work / "short.kvx", std::vector<uint8_t>(record.begin(), record.begin() + 87));
     record[2 * limit1Mode] = 10;  // the code 3010 would set limit2Mode instead
@@ -186,55 +190,47 @@ TEST(Kvxctl, RefusedInputSendsNothing) {
         {{"write", "band.kvx"}, "Not an Korvex-file, reading of parameters aborted!"},
         {{"write", "missing.kvx"}, "cannot read missing.kvx"},
     };
+    ASSERT_TRUE(sim.Start());
     for (const auto& c : cases) {
-        Sim sim;
-        ASSERT_TRUE(sim.Start());
-        std::vector<std::string> args = {"--port", sim.link};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        const CtlRun run = RunCtl(args, work);
+        const CtlRun run = OnSim(c.args);
         EXPECT_EQ(run.exitCode, 1) << c.args[1];
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_THAT(run.err, HasSubstr(c.message));
         EXPECT_TRUE(sim.Heard().empty()) << c.args[1];
     }
     EXPECT_FALSE(std::filesystem::exists(work / "missing.kvx"));
 }
 
-TEST(Kvxctl, SetTimerRangeSendsTheRangeThenBothTimesInTheNewUnit) {
-    Sim sim;
+TEST_F(Kvxctl, SetTimerRangeSendsTheRangeThenBothTimesInTheNewUnit) {
     ASSERT_TRUE(sim.Start());
-    TempFolder work;
     // kvxsim starts with hundredths and 1.00 s in limit1Tr, limit2Tr and ts.
-    const CtlRun run = RunCtl({"--port", sim.link, "set", "timerRange=1"}, work);
+    const CtlRun run = OnSim({"set", "timerRange=1"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const std::vector<uint16_t> expected = {CMD_POLL, 3031, 20010, 30010, 10010, CMD_POLL};
     EXPECT_EQ(WordsOf(sim.Heard(expected.size() * 6)), expected);
 
     // Times typed in seconds, in the unit now in force; p1Max and p1Min checked as a pair.
-    const CtlRun more = RunCtl({"--port", sim.link, "set", "limit2Tr=12.5", "p1Min=20", "p1Max=30",
-                                "limit1Mode=min", "dpdtMode=\u00B1dP/dt"},
-                               work);
+    const CtlRun more = OnSim(
+        {"set", "limit2Tr=12.5", "p1Min=20", "p1Max=30", "limit1Mode=min", "dpdtMode=\u00B1dP/dt"});
     EXPECT_EQ(more.exitCode, 0) << more.err;
     const std::vector<uint16_t> next = {CMD_POLL, 3001, 30125, 3022, 3830, 3720, CMD_POLL};
     auto heard = WordsOf(sim.Heard((expected.size() + next.size()) * 6));
     heard.erase(heard.begin(), heard.begin() + static_cast<long>(expected.size()));
     EXPECT_EQ(heard, next);
 
-    const auto table = Lines(RunCtl({"--port", sim.link, "read"}, work).out);
+    const auto table = Lines(OnSim({"read"}).out);
     ASSERT_EQ(table.size(), 22u);
     EXPECT_EQ(table[7], " 7  limit2Tr            125  12.5 s");
     EXPECT_EQ(table[10], "10  dpdtMode              2  \u00B1dP/dt");
     EXPECT_EQ(table[13], "13  timerRange            1  1000 (times in 0.1 s)");
 
-    const CtlRun refused = RunCtl({"--port", sim.link, "set", "p1Max=25"}, work);
+    const CtlRun refused = OnSim({"set", "p1Max=25"});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_NE(refused.err.find("p1Max must be p1Min + 10 to 100"), std::string::npos);
+    EXPECT_THAT(refused.err, HasSubstr("p1Max must be p1Min + 10 to 100"));
 }
 
-TEST(Kvxctl, MonitorCsvLogsEveryMeasurementForTheGivenTime) {
-    Sim sim;
+TEST_F(Kvxctl, MonitorCsvLogsEveryMeasurementForTheGivenTime) {
     ASSERT_TRUE(sim.Start());
-    TempFolder work;
-    const CtlRun run = RunCtl({"--port", sim.link, "monitor", "--csv", "--duration", "2"}, work);
+    const CtlRun run = OnSim({"monitor", "--csv", "--duration", "2"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_GE(run.elapsedMs, 2000);
     EXPECT_LT(run.elapsedMs, 4000);
@@ -259,10 +255,9 @@ TEST(Kvxctl, MonitorCsvLogsEveryMeasurementForTheGivenTime) {
     EXPECT_TRUE(sim.Heard().empty()) << "the monitor sends nothing";
 }
 
-TEST(Kvxctl, MonitorReportsLinkLossOnceResumesAndStopsCleanlyOnCtrlC) {
+TEST_F(Kvxctl, MonitorReportsLinkLossOnceResumesAndStopsCleanlyOnCtrlC) {
     Sim first;
     ASSERT_TRUE(first.Start());
-    TempFolder work;
     Ctl monitor({"--port", first.link, "monitor", "--csv"}, work);
     SleepMs(700);
     first.Stop();  // the device goes away for two seconds, then is back under the same name
@@ -295,10 +290,8 @@ TEST(Kvxctl, MonitorReportsLinkLossOnceResumesAndStopsCleanlyOnCtrlC) {
     EXPECT_GT(after, 10u) << "values once the device is back";
 }
 
-TEST(Kvxctl, PortFromTheSettingsFileOrNamedInEveryError) {
-    Sim sim;
+TEST_F(Kvxctl, PortFromTheSettingsFileOrNamedInEveryError) {
     ASSERT_TRUE(sim.Start({"--identity", "BY SETTINGS"}));
-    TempFolder work;
     SettingsRecord stored;
     stored.comPort = 13;  // COM3, marked as not opened last time: still the chosen port
     uint8_t image[kSettingsFileSize];
@@ -322,8 +315,7 @@ TEST(Kvxctl, PortFromTheSettingsFileOrNamedInEveryError) {
     unsetenv("KVXMON_COM7");
 }
 
-TEST(Kvxctl, HelpForEveryCommandVersionAndUsageErrors) {
-    TempFolder work;
+TEST_F(Kvxctl, HelpForEveryCommandVersionAndUsageErrors) {
     for (const char* command : {"identity", "read", "write", "set", "monitor", "reset", "key"}) {
         const CtlRun run = RunCtl({command, "--help"}, work);
         EXPECT_EQ(run.exitCode, 0) << command;
@@ -340,19 +332,15 @@ TEST(Kvxctl, HelpForEveryCommandVersionAndUsageErrors) {
     EXPECT_FALSE(std::filesystem::exists(work / "KVXMon.cnf")) << "kvxctl never creates it";
 }
 
-TEST(Kvxctl, ResetAndKeySendTheirCommandsOnly) {
-    Sim sim;
+TEST_F(Kvxctl, ResetAndKeySendTheirCommandsOnly) {
     ASSERT_TRUE(sim.Start());
-    TempFolder work;
     std::vector<uint16_t> expected;
     for (const auto& [args, word] : std::vector<std::pair<std::vector<std::string>, uint16_t>>{
              {{"reset", "max"}, CMD_RESET_MAX_PEAK},
              {{"reset", "min"}, CMD_RESET_MIN_PEAK},
              {{"reset", "dpdt"}, CMD_RESET_DPDT_PEAK},
              {{"key"}, CMD_SPACE}}) {
-        std::vector<std::string> all = {"--port", sim.link};
-        all.insert(all.end(), args.begin(), args.end());
-        EXPECT_EQ(RunCtl(all, work).exitCode, 0) << args[0];
+        EXPECT_EQ(OnSim(args).exitCode, 0) << args[0];
         expected.push_back(word);
     }
     EXPECT_EQ(WordsOf(sim.Heard(expected.size() * 6)), expected);
@@ -360,8 +348,7 @@ TEST(Kvxctl, ResetAndKeySendTheirCommandsOnly) {
 
 // KVXMon's Load Parameters path (file read, copy to the edit copy, all words queued, link ticks
 // and the confirmation) and kvxctl write put the same bytes on the wire.
-TEST(Kvxctl, WriteSendsTheSameBytesAsTheWindowsLoad) {
-    TempFolder work;
+TEST_F(Kvxctl, WriteSendsTheSameBytesAsTheWindowsLoad) {
     WriteBytes(work / "same.kvx", ValidRecord());
 
     Sim window;

@@ -2,6 +2,8 @@
 // poppler's pdftotext (the texts and where they stand) and pdftoppm (the curve and limit lines).
 #include "output/report.h"
 
+#include <gmock/gmock.h>
+
 #include <QImage>
 #include <regex>
 
@@ -155,8 +157,7 @@ TEST_F(Report, ListingHeaderAndPeaksInEveryLanguageAndBothLayouts) {
         RunPrintCommand(window);
         EXPECT_TRUE(boxes.empty()) << boxes.front();
         ASSERT_TRUE(std::filesystem::exists(pdfTarget));
-        EXPECT_NE(Shell("pdfinfo " + pdfTarget).find("Pages:           1\n"), std::string::npos)
-            << Shell("pdfinfo " + pdfTarget);
+        EXPECT_THAT(Shell("pdfinfo " + pdfTarget), testing::HasSubstr("Pages:           1\n"));
         const std::string text = Shell("pdftotext -layout " + pdfTarget + " -");
         const bool dpdtOn = c.dpdtModeWord != 0;
         const std::string peaks = Slot(31) + ": " + Slot(25) + " 87, " + Slot(26) + " 12" +
@@ -277,7 +278,7 @@ TEST_F(Report, NoCurveBeforeTheFirstSampleAndNoLimitsWithoutIdentity) {
             ASSERT_FALSE(qRed(p) != qBlue(p) || qGreen(p) != qBlue(p)) << x << "," << y;
         }
     }
-    EXPECT_NE(Shell("pdftotext -layout " + pdfTarget + " -").find("Tessaron:"), std::string::npos);
+    EXPECT_THAT(Shell("pdftotext -layout " + pdfTarget + " -"), testing::HasSubstr("Tessaron:"));
 }
 
 TEST_F(Report, CancelPrintsNothingAndFailuresAreReported) {
