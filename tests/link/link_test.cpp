@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <mutex>
 
 #include "link/serial_link.h"
 #include "link/transfer.h"
@@ -24,27 +25,19 @@ int CpuMs() {
     return static_cast<int>(std::clock() * 1000 / CLOCKS_PER_SEC);
 }
 
-// Every chunk the reader hands over, in order; written on the reader thread.
-constexpr int kRecordSize = 1024;
-std::atomic<uint8_t> recorded[kRecordSize];
-std::atomic<int> recordedCount{0};
-std::atomic<bool> oddChunk{false};
+// Every chunk the reader hands over, in order, and whether one was not four bytes long.
+std::mutex recordMutex;
+std::vector<uint8_t> recorded;
+bool oddChunk = false;
 
 void Record(const uint8_t* bytes, int count) {
-    oddChunk.store(oddChunk.load() || count != 4);
-    const int at = recordedCount.load(std::memory_order_relaxed);
-    for (int i = 0; i < count && at + i < kRecordSize; ++i) {
-        recorded[at + i].store(bytes[i], std::memory_order_relaxed);
-    }
-    recordedCount.store(at + count, std::memory_order_release);
+    std::lock_guard<std::mutex> lock(recordMutex);
+    oddChunk = oddChunk || count != 4;
+    recorded.insert(recorded.end(), bytes, bytes + count);
 }
-
 std::vector<uint8_t> Recorded() {
-    std::vector<uint8_t> bytes(static_cast<size_t>(recordedCount.load()));
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = recorded[i].load(std::memory_order_relaxed);
-    }
-    return bytes;
+    std::lock_guard<std::mutex> lock(recordMutex);
+    return recorded;
 }
 
 // The device's end of the line. A slave descriptor stays open so that the master never sees a
@@ -113,8 +106,9 @@ class Link : public ::testing::Test {
         ResetCommandQueue();
         uint8_t stale[kTxRingSize];
         TakeTxBytes(stale);  // bytes an earlier test left for a link that closed
-        recordedCount.store(0);
-        oddChunk.store(false);
+        std::lock_guard<std::mutex> lock(recordMutex);
+        recorded.clear();
+        oddChunk = false;
         windowFlags.confirmPending.store(0);
     }
     // Starts kvxsim in place of the fake device and opens the link on it as COM1.
@@ -145,7 +139,7 @@ TEST_F(Link, BytesReachTheParserInWholeChunksWhateverTheSplit) {
             {stream.begin() + static_cast<long>(at), stream.begin() + static_cast<long>(end)});
         SleepMs(3);
     }
-    ASSERT_TRUE(WaitUntil([] { return recordedCount.load() >= 20; }, 2000));
+    ASSERT_TRUE(WaitUntil([] { return Recorded().size() >= 20; }, 2000));
     SleepMs(150);
     EXPECT_EQ(Recorded(), std::vector<uint8_t>(stream.begin(), stream.begin() + 20));
     EXPECT_EQ(liveValues.measurement.load(), 115);  // the long messages straddled chunks
@@ -153,8 +147,9 @@ TEST_F(Link, BytesReachTheParserInWholeChunksWhateverTheSplit) {
     EXPECT_EQ(parameterSet.deviceWords[1].load(), 1);
 
     device.Write({0x0D});  // the fourth byte completes the held chunk
-    ASSERT_TRUE(WaitUntil([] { return recordedCount.load() == 24; }, 1000));
-    EXPECT_FALSE(oddChunk.load());
+    ASSERT_TRUE(WaitUntil([] { return Recorded().size() == 24; }, 1000));
+    std::lock_guard<std::mutex> lock(recordMutex);
+    EXPECT_FALSE(oddChunk);
     EXPECT_EQ(liveValues.measurement.load(), 57);
 }
 

@@ -69,11 +69,7 @@ struct Sheet {
     void CloseBox() const { platform::DialogWidget(sheet)->close(); }
 };
 
-std::function<void(const Sheet&)> script;
-
-void RunScript(DialogHandle dialog) {
-    script(Sheet{dialog});
-}
+std::function<void(const Sheet&)> script;  // what the user does once the dialog shows
 
 // A plausible device: limit 1 a maximum at 90 %, limit 2 a minimum at 10 %, hundredths.
 constexpr uint16_t kDevice[kParameterCount] = {2,  90, 100, 1,   5, 1, 10, 100, 1,   5, 1,
@@ -84,9 +80,8 @@ std::vector<uint16_t> DrainQueue() {
     std::vector<uint16_t> words;
     while (!CommandQueueEmpty()) {
         LinkTick();
-        for (uint16_t word : SentWords()) {
-            words.push_back(word);
-        }
+        const auto sent = SentWords();
+        words.insert(words.end(), sent.begin(), sent.end());
     }
     return words;
 }
@@ -99,7 +94,7 @@ class SheetTest : public ::testing::Test {
             parameterSet.deviceWords[i] = kDevice[i];
         }
         StartRecordingBoxes();
-        platform::SetDialogShownHook(RunScript);
+        platform::SetDialogShownHook([](DialogHandle dialog) { script(Sheet{dialog}); });
     }
     void TearDown() override {
         platform::SetDialogShownHook(nullptr);
