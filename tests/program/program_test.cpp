@@ -13,11 +13,15 @@ namespace {
 
 // Nothing that names a display, a platform or a port reaches the program unless a test gives it.
 void ForgetDisplayAndPorts() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        unsetenv(name);
+    std::vector<std::string> names = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        if (text.rfind("KVXMON_", 0) == 0) {
+            names.push_back(text.substr(0, text.find('=')));
+        }
     }
-    for (int port = 1; port <= 8; ++port) {
-        unsetenv(("KVXMON_COM" + std::to_string(port)).c_str());
+    for (const std::string& name : names) {
+        unsetenv(name.c_str());
     }
 }
 
