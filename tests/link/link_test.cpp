@@ -162,25 +162,6 @@ TEST_F(Link, SixBytesPutWakeTheWriterOnceAndArriveInOrder) {
     EXPECT_EQ(WriterDrainCount(), 1);
 }
 
-TEST_F(Link, TwentyTwoWordsLeaveInTransferOrder) {
-    ASSERT_EQ(OpenLink(1, 9600), 1);
-    for (int i = 0; i < kParameterCount; ++i) {
-        parameterSet.deviceWords[i].store(static_cast<uint16_t>(i % 5));
-    }
-    QueueAllParameters();
-    for (int tick = 0; tick < kParameterCount; ++tick, SleepMs(5)) {
-        LinkTick();
-    }
-    std::vector<uint8_t> expected;
-    for (uint16_t word : {3000, 3010, 3020, 3033, 3040, 3051, 3062, 3073, 3078,  3066,  3083,
-                          3101, 3201, 3301, 3402, 3504, 3604, 3700, 3804, 10004, 20002, 30002}) {
-        const auto bytes = Bytes(word);
-        expected.insert(expected.end(), bytes.begin(), bytes.end());
-    }
-    EXPECT_EQ(device.Read(expected.size(), 2000), expected);
-    EXPECT_TRUE(CommandQueueEmpty());
-}
-
 TEST_F(Link, CloseLinkIsPromptNeverOpenedWhileReadingTwiceAndDuringABlockedWrite) {
     auto timedClose = [] {
         const auto start = Clock::now();

@@ -415,9 +415,11 @@ TEST_F(SheetTest, WithKvxsimTwoChangedWordsAreSentAndConfirmed) {
         }
         std::vector<std::string> shown;
         for (const auto& box : recordedBoxes) {
+            EXPECT_EQ(box.caption, "Korvex Configuration tool");
             shown.push_back(box.text);
         }
         EXPECT_EQ(shown, c.boxes) << c.args.size();
+        EXPECT_EQ(windowFlags.confirmPending.load(), 0);
         EXPECT_GE(ms, c.minimumMs);
         if (c.args.empty()) {
             EXPECT_EQ(parameterSet.deviceWords[limit1Mode], 1);
