@@ -71,6 +71,19 @@ inline std::string ReadText(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// What a shell command writes to its stdout.
+inline std::string Shell(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            out.append(buffer, n);
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
 // Whether program can be found on PATH, for the tests that skip without Xvfb or xdotool.
 inline bool OnPath(const char* program) {
     return std::system(("command -v " + std::string(program) + " >/dev/null 2>&1").c_str()) == 0;

@@ -24,19 +24,6 @@ uint32_t AnswerPrintDialog(char* path, int size, bool* landscape) {
     return dialogResult;
 }
 
-std::string Shell(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            out.append(buffer, n);
-        }
-        pclose(pipe);
-    }
-    return out;
-}
-
 // Runs of blanks become one, so the layout's exact spacing does not matter, only the order.
 std::string Squeezed(const std::string& s) {
     std::string out;

@@ -44,11 +44,6 @@ class KvxWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         previousDir = std::filesystem::current_path();
-        dir = std::filesystem::temp_directory_path() /
-              ("kvx_window_" +
-               std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
         std::filesystem::current_path(dir);
         for (int port = 1; port <= 8; ++port) {
             setenv(("KVXMON_COM" + std::to_string(port)).c_str(), (dir / "absent").c_str(), 1);
@@ -64,7 +59,6 @@ class KvxWindowTest : public ::testing::Test {
         Stop();
         platform::SetMessageBoxHook(nullptr);
         std::filesystem::current_path(previousDir);
-        std::filesystem::remove_all(dir);
     }
     // Starts the window as the program entry does and paints its first picture.
     platform::WindowHandle Start() {
@@ -130,6 +124,7 @@ class KvxWindowTest : public ::testing::Test {
     }
 
     platform::WindowHandle window = nullptr;
-    std::filesystem::path dir, previousDir;
+    TempFolder scratch;
+    std::filesystem::path dir = scratch.path, previousDir;
     quint64 keyTime = 1000;  // the server time of the key events, in ms
 };

@@ -17,15 +17,7 @@ class KeyboardFileLoad : public ::testing::Test {
   protected:
     std::string display;
     std::string Run(const std::string& xdotoolArgs) {
-        const std::string command = "DISPLAY=" + display + " xdotool " + xdotoolArgs + " 2>&1";
-        std::string out;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            char buffer[256];
-            while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-                out += buffer;
-            }
-            pclose(pipe);
-        }
+        std::string out = Shell("DISPLAY=" + display + " xdotool " + xdotoolArgs + " 2>&1");
         while (!out.empty() && out.back() == '\n') {
             out.pop_back();
         }
