@@ -1,28 +1,11 @@
 // kvxctl against kvxsim on a pseudo-terminal: exit codes, what reaches the wire (kvxsim records
 // every byte it hears), the files it reads and writes, its CSV log, and the same bytes on the
 // wire as KVXMon's own parameter file load.
-#include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "link/protocol.h"
 #include "link/serial_link.h"
 #include "link/transfer.h"
-#include "link/tx_ring.h"
-#include "params/parameter_check.h"
 #include "params/parameter_file.h"
 #include "params/parameter_set.h"
 #include "platform/event.h"
@@ -31,19 +14,9 @@
 #include "records/window_state.h"
 #include "support/process_test.h"
 
-extern char** environ;
-
 namespace {
 
-// The words of the long messages in a recording.
-std::vector<uint16_t> Words(const std::vector<uint8_t>& b) {
-    std::vector<uint16_t> words;
-    for (size_t i = 0; i + kLongMessageSize <= b.size(); i += kLongMessageSize) {
-        words.push_back(static_cast<uint16_t>(b[i] >> 4 << 12 | b[i + 1] >> 4 << 8 |
-                                              b[i + 2] >> 4 << 4 | b[i + 3] >> 4));
-    }
-    return words;
-}
+using ::testing::HasSubstr;
 
 // A running kvxsim that records what it hears.
 struct Sim : Kvxsim {
@@ -68,32 +41,17 @@ struct CtlRun {
 };
 
 // kvxctl running in folder (its working directory), its output going to files there.
-struct Ctl {
-    pid_t pid = -1;
+struct Ctl : Process {
     const TempFolder& folder;
     Clock::time_point start = Clock::now();
 
-    Ctl(const std::vector<std::string>& args, const TempFolder& where) : folder(where) {
-        std::vector<std::string> all = {Program("KVXCTL_PATH", KVXCTL_BUILT)};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& arg : all) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        const std::string out = folder / "stdout.txt";
-        const std::string err = folder / "stderr.txt";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, folder.path.c_str());
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
+    Ctl(std::vector<std::string> args, const TempFolder& where) : folder(where) {
+        args.insert(args.begin(), Program("KVXCTL_PATH", KVXCTL_BUILT));
+        const int out = open((folder / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open((folder / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid = Spawn(args, folder.path, {}, out, err);
+        close(out);
+        close(err);
     }
     CtlRun Finish() {
         CtlRun run;
@@ -108,25 +66,36 @@ struct Ctl {
         run.err = ReadText(folder / "stderr.txt");
         return run;
     }
-    ~Ctl() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
 };
 
 CtlRun RunCtl(const std::vector<std::string>& args, const TempFolder& folder) {
     return Ctl(args, folder).Finish();
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
+// A kvxsim for kvxctl to talk to, and kvxctl's working folder.
+class Kvxctl : public ::testing::Test {
+  protected:
+    CtlRun OnSim(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--port", sim.link});
+        return RunCtl(args, work);
     }
-    return lines;
+    Sim sim;
+    TempFolder work;
+};
+
+// The fields of every line; a trailing comma leaves an empty last field.
+std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string& line : Lines(text)) {
+        std::vector<std::string> fields;
+        size_t from = 0;
+        for (size_t comma; (comma = line.find(',', from)) != std::string::npos; from = comma + 1) {
+            fields.push_back(line.substr(from, comma - from));
+        }
+        fields.push_back(line.substr(from));
+        rows.push_back(fields);
+    }
+    return rows;
 }
 
 // A parameter file of valid words that differ from kvxsim's own.
@@ -144,77 +113,65 @@ std::vector<uint8_t> ValidRecord() {
 }
 
 std::vector<uint16_t> TransferOrderWords(const std::vector<uint8_t>& record) {
-    static const int kOrder[] = {0, 5, 10, 13, 15, 16, 17, 3,  8,  21, 18,
-                                 1, 6, 11, 12, 4,  9,  20, 19, 14, 2,  7};
     std::vector<uint16_t> words;
-    for (int word : kOrder) {
+    for (int word : kTransferOrder) {
         const int value = record[2 * word] | record[2 * word + 1] << 8;
         words.push_back(static_cast<uint16_t>(kParameterTable[word].transferCode + value));
     }
     return words;
 }
 
-TEST(Kvxctl, ReadSaveThenWriteRoundTripsThroughTheDevice) {
-    Sim sim;
+TEST_F(Kvxctl, ReadSaveThenWriteRoundTripsThroughTheDevice) {
     ASSERT_TRUE(sim.Start({"--identity", "UNIT 12"}));
-    TempFolder work;
-    const CtlRun readRun = RunCtl({"--port", sim.link, "read", "--save", "unit.kvx"}, work);
+    const CtlRun readRun = OnSim({"read", "--save", "unit.kvx"});
     ASSERT_EQ(readRun.exitCode, 0) << readRun.err;
     const auto lines = Lines(readRun.out);
     ASSERT_EQ(lines.size(), 22u) << readRun.out;
     EXPECT_EQ(lines[1].substr(0, 40), " 1  limit1Setpoint       90  90 %") << lines[1];
-    EXPECT_NE(lines[10].find("+dP/dt"), std::string::npos) << lines[10];
-    EXPECT_NE(lines[14].find("1.00 s"), std::string::npos) << lines[14];
+    EXPECT_THAT(lines[10], HasSubstr("+dP/dt"));
+    EXPECT_THAT(lines[14], HasSubstr("1.00 s"));
     const auto file = ReadBytes(work / "unit.kvx");
     ASSERT_EQ(file.size(), 88u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.data()) + 44), "UNIT 12");
 
-    const CtlRun write = RunCtl({"--port", sim.link, "write", "unit.kvx"}, work);
+    const CtlRun write = OnSim({"write", "unit.kvx"});
     EXPECT_EQ(write.exitCode, 0) << write.err;
     std::vector<uint16_t> expected = {CMD_POLL};
     const auto transfer = TransferOrderWords(file);
     expected.insert(expected.end(), transfer.begin(), transfer.end());
     expected.push_back(CMD_POLL);
-    EXPECT_EQ(Words(sim.Heard(expected.size() * 6)), expected);
+    EXPECT_EQ(WordsOf(sim.Heard(expected.size() * 6)), expected);
 
-    const CtlRun json = RunCtl({"--port", sim.link, "read", "--json"}, work);
+    const CtlRun json = OnSim({"read", "--json"});
     EXPECT_EQ(json.exitCode, 0);
     EXPECT_EQ(json.out.rfind("{\"port\": \"" + sim.link + "\", \"identity\": \"UNIT 12\"", 0), 0u)
         << json.out;
-    EXPECT_NE(json.out.find("{\"index\": 21, \"name\": \"autoShutDown\", \"raw\": 0, \"value\": "
-                            "\"Off\"}\n]}"),
-              std::string::npos)
-        << json.out;
+    EXPECT_THAT(json.out,
+                HasSubstr("{\"index\": 21, \"name\": \"autoShutDown\", \"raw\": 0, \"value\": "
+                          "\"Off\"}\n]}"));
 }
 
-TEST(Kvxctl, WriteNamesTheWordTheDeviceStoredWrongAndExits3) {
-    Sim sim;
+TEST_F(Kvxctl, WriteNamesTheWordTheDeviceStoredWrongAndExits3) {
     ASSERT_TRUE(sim.Start({"--wrong-word", "1"}));
-    TempFolder work;
     WriteBytes(work / "p.kvx", ValidRecord());
-    const CtlRun run = RunCtl({"--port", sim.link, "write", "p.kvx"}, work);
+    const CtlRun run = OnSim({"write", "p.kvx"});
     EXPECT_EQ(run.exitCode, 3) << run.err;
     const int sent = ValidRecord()[2];
-    EXPECT_NE(run.err.find("word 1 limit1Setpoint: sent " + std::to_string(sent) + ", reported " +
-                           std::to_string(sent + 1)),
-              std::string::npos)
-        << run.err;
-    EXPECT_EQ(run.err.find("word 2"), std::string::npos) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("word 1 limit1Setpoint: sent " + std::to_string(sent) +
+                                   ", reported " + std::to_string(sent + 1)));
+    EXPECT_THAT(run.err, ::testing::Not(HasSubstr("word 2")));
 }
 
-TEST(Kvxctl, IdentityGivesUpAfterTwoSecondsWithoutReply) {
-    Sim sim;
+TEST_F(Kvxctl, IdentityGivesUpAfterTwoSecondsWithoutReply) {
     ASSERT_TRUE(sim.Start({"--ignore-polls"}));
-    TempFolder work;
-    const CtlRun run = RunCtl({"--port", sim.link, "identity"}, work);
+    const CtlRun run = OnSim({"identity"});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_GE(run.elapsedMs, 1950);
     EXPECT_LT(run.elapsedMs, 4000);
-    EXPECT_NE(run.err.find(sim.link + ": no reply"), std::string::npos) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(sim.link + ": no reply"));
 }
 
-TEST(Kvxctl, RefusedInputSendsNothing) {
-    TempFolder work;
+TEST_F(Kvxctl, RefusedInputSendsNothing) {
     auto record = ValidRecord();
     WriteBytes(work / "short.kvx", std::vector<uint8_t>(record.begin(), record.begin() + 87));
     record[2 * limit1Mode] = 10;  // the code 3010 would set limit2Mode instead
@@ -233,55 +190,47 @@ TEST(Kvxctl, RefusedInputSendsNothing) {
         {{"write", "band.kvx"}, "Not an Korvex-file, reading of parameters aborted!"},
         {{"write", "missing.kvx"}, "cannot read missing.kvx"},
     };
+    ASSERT_TRUE(sim.Start());
     for (const auto& c : cases) {
-        Sim sim;
-        ASSERT_TRUE(sim.Start());
-        std::vector<std::string> args = {"--port", sim.link};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        const CtlRun run = RunCtl(args, work);
+        const CtlRun run = OnSim(c.args);
         EXPECT_EQ(run.exitCode, 1) << c.args[1];
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_THAT(run.err, HasSubstr(c.message));
         EXPECT_TRUE(sim.Heard().empty()) << c.args[1];
     }
     EXPECT_FALSE(std::filesystem::exists(work / "missing.kvx"));
 }
 
-TEST(Kvxctl, SetTimerRangeSendsTheRangeThenBothTimesInTheNewUnit) {
-    Sim sim;
+TEST_F(Kvxctl, SetTimerRangeSendsTheRangeThenBothTimesInTheNewUnit) {
     ASSERT_TRUE(sim.Start());
-    TempFolder work;
     // kvxsim starts with hundredths and 1.00 s in limit1Tr, limit2Tr and ts.
-    const CtlRun run = RunCtl({"--port", sim.link, "set", "timerRange=1"}, work);
+    const CtlRun run = OnSim({"set", "timerRange=1"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const std::vector<uint16_t> expected = {CMD_POLL, 3031, 20010, 30010, 10010, CMD_POLL};
-    EXPECT_EQ(Words(sim.Heard(expected.size() * 6)), expected);
+    EXPECT_EQ(WordsOf(sim.Heard(expected.size() * 6)), expected);
 
     // Times typed in seconds, in the unit now in force; p1Max and p1Min checked as a pair.
-    const CtlRun more = RunCtl({"--port", sim.link, "set", "limit2Tr=12.5", "p1Min=20", "p1Max=30",
-                                "limit1Mode=min", "dpdtMode=\u00B1dP/dt"},
-                               work);
+    const CtlRun more = OnSim(
+        {"set", "limit2Tr=12.5", "p1Min=20", "p1Max=30", "limit1Mode=min", "dpdtMode=\u00B1dP/dt"});
     EXPECT_EQ(more.exitCode, 0) << more.err;
     const std::vector<uint16_t> next = {CMD_POLL, 3001, 30125, 3022, 3830, 3720, CMD_POLL};
-    auto heard = Words(sim.Heard((expected.size() + next.size()) * 6));
+    auto heard = WordsOf(sim.Heard((expected.size() + next.size()) * 6));
     heard.erase(heard.begin(), heard.begin() + static_cast<long>(expected.size()));
     EXPECT_EQ(heard, next);
 
-    const auto table = Lines(RunCtl({"--port", sim.link, "read"}, work).out);
+    const auto table = Lines(OnSim({"read"}).out);
     ASSERT_EQ(table.size(), 22u);
     EXPECT_EQ(table[7], " 7  limit2Tr            125  12.5 s");
     EXPECT_EQ(table[10], "10  dpdtMode              2  \u00B1dP/dt");
     EXPECT_EQ(table[13], "13  timerRange            1  1000 (times in 0.1 s)");
 
-    const CtlRun refused = RunCtl({"--port", sim.link, "set", "p1Max=25"}, work);
+    const CtlRun refused = OnSim({"set", "p1Max=25"});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_NE(refused.err.find("p1Max must be p1Min + 10 to 100"), std::string::npos);
+    EXPECT_THAT(refused.err, HasSubstr("p1Max must be p1Min + 10 to 100"));
 }
 
-TEST(Kvxctl, MonitorCsvLogsEveryMeasurementForTheGivenTime) {
-    Sim sim;
+TEST_F(Kvxctl, MonitorCsvLogsEveryMeasurementForTheGivenTime) {
     ASSERT_TRUE(sim.Start());
-    TempFolder work;
-    const CtlRun run = RunCtl({"--port", sim.link, "monitor", "--csv", "--duration", "2"}, work);
+    const CtlRun run = OnSim({"monitor", "--csv", "--duration", "2"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_GE(run.elapsedMs, 2000);
     EXPECT_LT(run.elapsedMs, 4000);
@@ -290,56 +239,34 @@ TEST(Kvxctl, MonitorCsvLogsEveryMeasurementForTheGivenTime) {
     EXPECT_EQ(lines[0], "time,measurement,max,min,dpdt,status");
     EXPECT_GE(lines.size(), 80u);
     EXPECT_LE(lines.size(), 115u);
-    for (size_t i = 1; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        std::vector<std::string> fields;
-        std::istringstream in(line);
-        for (std::string field; std::getline(in, field, ',');) {
-            fields.push_back(field);
-        }
-        if (!line.empty() && line.back() == ',') {
-            fields.push_back("");
-        }
-        ASSERT_EQ(fields.size(), 6u) << line;
+    const auto rows = CsvRows(run.out);
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const auto& fields = rows[i];
+        ASSERT_EQ(fields.size(), 6u) << lines[i];
         // 2026-12-07T18:20:01.123+01:00
-        ASSERT_EQ(fields[0].size(), 29u) << line;
-        EXPECT_EQ(fields[0][10], 'T') << line;
-        EXPECT_EQ(fields[0][19], '.') << line;
-        EXPECT_EQ(fields[0][26], ':') << line;
+        ASSERT_EQ(fields[0].size(), 29u) << lines[i];
+        EXPECT_EQ(fields[0][10], 'T') << lines[i];
+        EXPECT_EQ(fields[0][19], '.') << lines[i];
+        EXPECT_EQ(fields[0][26], ':') << lines[i];
         const int measurement = std::stoi(fields[1]);
-        EXPECT_GE(measurement, 20) << line;  // kvxsim's sine runs from 20 to 80 %
-        EXPECT_LE(measurement, 80) << line;
+        EXPECT_GE(measurement, 20) << lines[i];  // kvxsim's sine runs from 20 to 80 %
+        EXPECT_LE(measurement, 80) << lines[i];
     }
     EXPECT_TRUE(sim.Heard().empty()) << "the monitor sends nothing";
 }
 
-std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    for (const std::string& line : Lines(text)) {
-        std::vector<std::string> fields;
-        size_t from = 0;
-        for (size_t comma; (comma = line.find(',', from)) != std::string::npos; from = comma + 1) {
-            fields.push_back(line.substr(from, comma - from));
-        }
-        fields.push_back(line.substr(from));
-        rows.push_back(fields);
-    }
-    return rows;
-}
-
-TEST(Kvxctl, MonitorReportsLinkLossOnceResumesAndStopsCleanlyOnCtrlC) {
+TEST_F(Kvxctl, MonitorReportsLinkLossOnceResumesAndStopsCleanlyOnCtrlC) {
     Sim first;
     ASSERT_TRUE(first.Start());
-    TempFolder work;
     Ctl monitor({"--port", first.link, "monitor", "--csv"}, work);
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    SleepMs(700);
     first.Stop();  // the device goes away for two seconds, then is back under the same name
-    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    SleepMs(2000);
     Sim back;
     back.link = first.link;
     ASSERT_TRUE(back.Start());
     // The link looks for the device once a second.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+    SleepMs(1800);
     kill(monitor.pid, SIGINT);
     const CtlRun run = monitor.Finish();
     EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -363,10 +290,8 @@ TEST(Kvxctl, MonitorReportsLinkLossOnceResumesAndStopsCleanlyOnCtrlC) {
     EXPECT_GT(after, 10u) << "values once the device is back";
 }
 
-TEST(Kvxctl, PortFromTheSettingsFileOrNamedInEveryError) {
-    Sim sim;
+TEST_F(Kvxctl, PortFromTheSettingsFileOrNamedInEveryError) {
     ASSERT_TRUE(sim.Start({"--identity", "BY SETTINGS"}));
-    TempFolder work;
     SettingsRecord stored;
     stored.comPort = 13;  // COM3, marked as not opened last time: still the chosen port
     uint8_t image[kSettingsFileSize];
@@ -390,8 +315,7 @@ TEST(Kvxctl, PortFromTheSettingsFileOrNamedInEveryError) {
     unsetenv("KVXMON_COM7");
 }
 
-TEST(Kvxctl, HelpForEveryCommandVersionAndUsageErrors) {
-    TempFolder work;
+TEST_F(Kvxctl, HelpForEveryCommandVersionAndUsageErrors) {
     for (const char* command : {"identity", "read", "write", "set", "monitor", "reset", "key"}) {
         const CtlRun run = RunCtl({command, "--help"}, work);
         EXPECT_EQ(run.exitCode, 0) << command;
@@ -408,28 +332,23 @@ TEST(Kvxctl, HelpForEveryCommandVersionAndUsageErrors) {
     EXPECT_FALSE(std::filesystem::exists(work / "KVXMon.cnf")) << "kvxctl never creates it";
 }
 
-TEST(Kvxctl, ResetAndKeySendTheirCommandsOnly) {
-    Sim sim;
+TEST_F(Kvxctl, ResetAndKeySendTheirCommandsOnly) {
     ASSERT_TRUE(sim.Start());
-    TempFolder work;
     std::vector<uint16_t> expected;
     for (const auto& [args, word] : std::vector<std::pair<std::vector<std::string>, uint16_t>>{
              {{"reset", "max"}, CMD_RESET_MAX_PEAK},
              {{"reset", "min"}, CMD_RESET_MIN_PEAK},
              {{"reset", "dpdt"}, CMD_RESET_DPDT_PEAK},
              {{"key"}, CMD_SPACE}}) {
-        std::vector<std::string> all = {"--port", sim.link};
-        all.insert(all.end(), args.begin(), args.end());
-        EXPECT_EQ(RunCtl(all, work).exitCode, 0) << args[0];
+        EXPECT_EQ(OnSim(args).exitCode, 0) << args[0];
         expected.push_back(word);
     }
-    EXPECT_EQ(Words(sim.Heard(expected.size() * 6)), expected);
+    EXPECT_EQ(WordsOf(sim.Heard(expected.size() * 6)), expected);
 }
 
 // KVXMon's Load Parameters path (file read, copy to the edit copy, all words queued, link ticks
 // and the confirmation) and kvxctl write put the same bytes on the wire.
-TEST(Kvxctl, WriteSendsTheSameBytesAsTheWindowsLoad) {
-    TempFolder work;
+TEST_F(Kvxctl, WriteSendsTheSameBytesAsTheWindowsLoad) {
     WriteBytes(work / "same.kvx", ValidRecord());
 
     Sim window;
@@ -449,7 +368,7 @@ TEST(Kvxctl, WriteSendsTheSameBytesAsTheWindowsLoad) {
     QueueAllParameters();
     windowFlags.confirmPending.store(1);
     while (!CommandQueueEmpty() || windowFlags.confirmPending.load() != 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(47));
+        SleepMs(47);
         LinkTick();
     }
     CloseLink();
@@ -464,20 +383,6 @@ TEST(Kvxctl, WriteSendsTheSameBytesAsTheWindowsLoad) {
     const auto cliBytes = cli.Heard(23 * 6);
     EXPECT_EQ(windowBytes.size(), 23u * 6);
     EXPECT_EQ(cliBytes, windowBytes);
-}
-
-TEST(ParameterCheck, EveryWordUpToTheEndOfItsBand) {
-    for (int word = 0; word < kParameterCount; ++word) {
-        std::vector<uint8_t> record(kParameterFileSize, 0);
-        const int last = kParameterTable[word].bandSpan - 1;
-        record[2 * word] = static_cast<uint8_t>(last & 0xFF);
-        record[2 * word + 1] = static_cast<uint8_t>(last >> 8);
-        EXPECT_EQ(CheckParameterRecord(record.data()), 0) << kParameterTable[word].name;
-        record[2 * word] = static_cast<uint8_t>((last + 1) & 0xFF);
-        record[2 * word + 1] = static_cast<uint8_t>((last + 1) >> 8);
-        EXPECT_EQ(FirstOutOfBandWord(record.data()), word);
-        EXPECT_EQ(CheckParameterRecord(record.data()), kResultNotParameterFile);
-    }
 }
 
 }  // namespace

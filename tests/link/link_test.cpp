@@ -2,34 +2,17 @@
 // writes itself, and end to end against kvxsim: what reaches the parser and the wire, how
 // promptly the link stops, what it leaves behind, a device that goes and returns, polls and
 // transfers with their confirmation.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <ctime>
-#include <filesystem>
-#include <string>
-#include <thread>
-#include <vector>
+#include <mutex>
 
-#include "link/protocol.h"
 #include "link/serial_link.h"
 #include "link/transfer.h"
 #include "link/tx_ring.h"
 #include "params/parameter_set.h"
-#include "platform/serial_port.h"
-#include "records/language.h"
 #include "records/window_state.h"
 #include "support/process_test.h"
-
-extern char** environ;
 
 namespace {
 
@@ -42,54 +25,19 @@ int CpuMs() {
     return static_cast<int>(std::clock() * 1000 / CLOCKS_PER_SEC);
 }
 
-std::vector<uint8_t> Short(uint8_t v) {
-    const uint8_t high = static_cast<uint8_t>((v & 0xF0) | 1);
-    const uint8_t low = static_cast<uint8_t>(((v & 0x0F) << 4) | 1);
-    return {high, low, static_cast<uint8_t>(high + low), 13};
-}
-
-std::vector<uint8_t> Long(uint16_t v) {
-    uint8_t bytes[kLongMessageSize];
-    EncodeLongMessage(v, bytes);
-    return {bytes, bytes + kLongMessageSize};
-}
-
-std::string Identity() {
-    char text[kIdentitySize];
-    ReadIdentity(text);
-    return text;
-}
-
-// Every chunk the reader hands over, in order; written on the reader thread.
-constexpr int kRecordSize = 1024;
-std::atomic<uint8_t> recorded[kRecordSize];
-std::atomic<int> recordedCount{0};
-std::atomic<bool> oddChunk{false};
+// Every chunk the reader hands over, in order, and whether one was not four bytes long.
+std::mutex recordMutex;
+std::vector<uint8_t> recorded;
+bool oddChunk = false;
 
 void Record(const uint8_t* bytes, int count) {
-    oddChunk.store(oddChunk.load() || count != 4);
-    const int at = recordedCount.load(std::memory_order_relaxed);
-    for (int i = 0; i < count && at + i < kRecordSize; ++i) {
-        recorded[at + i].store(bytes[i], std::memory_order_relaxed);
-    }
-    recordedCount.store(at + count, std::memory_order_release);
+    std::lock_guard<std::mutex> lock(recordMutex);
+    oddChunk = oddChunk || count != 4;
+    recorded.insert(recorded.end(), bytes, bytes + count);
 }
-
 std::vector<uint8_t> Recorded() {
-    std::vector<uint8_t> bytes(static_cast<size_t>(recordedCount.load()));
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = recorded[i].load(std::memory_order_relaxed);
-    }
-    return bytes;
-}
-
-// Message boxes come only from the window thread, which here is the test's own thread.
-std::vector<std::string> boxes;
-
-platform::MessageResult RecordBox(const char* text, const char*, platform::MessageIcon,
-                                  platform::MessageButtons) {
-    boxes.emplace_back(text);
-    return platform::MessageResult::Ok;
+    std::lock_guard<std::mutex> lock(recordMutex);
+    return recorded;
 }
 
 // The device's end of the line. A slave descriptor stays open so that the master never sees a
@@ -134,15 +82,15 @@ bool PointLink(const std::string& link, const std::string& target) {
            rename(temporary.c_str(), link.c_str()) == 0;
 }
 
-using Sim = Kvxsim;
-
 class Link : public ::testing::Test {
   protected:
     void SetUp() override {
         Reset();
         SetReceiveHook(Record);
         platform::CloseEvent(replyEvent.exchange(platform::CreateEvent(true, false)));
-        platform::SetMessageBoxHook(RecordBox);
+        platform::SetMessageBoxHook([](const char*, const char*, auto, auto) {
+            return platform::MessageResult::Ok;  // no box may wait for a user here
+        });
         ASSERT_TRUE(device.Open());
         setenv("KVXMON_COM1", device.path.c_str(), 1);
     }
@@ -158,10 +106,10 @@ class Link : public ::testing::Test {
         ResetCommandQueue();
         uint8_t stale[kTxRingSize];
         TakeTxBytes(stale);  // bytes an earlier test left for a link that closed
-        recordedCount.store(0);
-        oddChunk.store(false);
+        std::lock_guard<std::mutex> lock(recordMutex);
+        recorded.clear();
+        oddChunk = false;
         windowFlags.confirmPending.store(0);
-        boxes.clear();
     }
     // Starts kvxsim in place of the fake device and opens the link on it as COM1.
     void Connect(std::vector<std::string> args) {
@@ -173,13 +121,14 @@ class Link : public ::testing::Test {
         ASSERT_TRUE(WaitUntil([] { return liveValues.measurement.load() >= 0; }, 2000));
     }
     PtyDevice device;
-    Sim sim;
+    Kvxsim sim;
 };
 
 TEST_F(Link, BytesReachTheParserInWholeChunksWhateverTheSplit) {
     ASSERT_EQ(OpenLink(1, 9600), 1);
     std::vector<uint8_t> stream;
-    for (const auto& message : {Short(10), Long(3000 + 1), Long(3100 + 1), Short(115), Short(57)}) {
+    for (const auto& message :
+         {ShortBytes(10), Bytes(3000 + 1), Bytes(3100 + 1), ShortBytes(115), ShortBytes(57)}) {
         stream.insert(stream.end(), message.begin(), message.end());
     }
     stream.pop_back();  // 23 bytes: five whole chunks, then three bytes alone
@@ -190,7 +139,7 @@ TEST_F(Link, BytesReachTheParserInWholeChunksWhateverTheSplit) {
             {stream.begin() + static_cast<long>(at), stream.begin() + static_cast<long>(end)});
         SleepMs(3);
     }
-    ASSERT_TRUE(WaitUntil([] { return recordedCount.load() >= 20; }, 2000));
+    ASSERT_TRUE(WaitUntil([] { return Recorded().size() >= 20; }, 2000));
     SleepMs(150);
     EXPECT_EQ(Recorded(), std::vector<uint8_t>(stream.begin(), stream.begin() + 20));
     EXPECT_EQ(liveValues.measurement.load(), 115);  // the long messages straddled chunks
@@ -198,8 +147,9 @@ TEST_F(Link, BytesReachTheParserInWholeChunksWhateverTheSplit) {
     EXPECT_EQ(parameterSet.deviceWords[1].load(), 1);
 
     device.Write({0x0D});  // the fourth byte completes the held chunk
-    ASSERT_TRUE(WaitUntil([] { return recordedCount.load() == 24; }, 1000));
-    EXPECT_FALSE(oddChunk.load());
+    ASSERT_TRUE(WaitUntil([] { return Recorded().size() == 24; }, 1000));
+    std::lock_guard<std::mutex> lock(recordMutex);
+    EXPECT_FALSE(oddChunk);
     EXPECT_EQ(liveValues.measurement.load(), 57);
 }
 
@@ -228,30 +178,11 @@ TEST_F(Link, AGatheringReaderLosesNoByteAndStillClosesPromptly) {
 
 TEST_F(Link, SixBytesPutWakeTheWriterOnceAndArriveInOrder) {
     ASSERT_EQ(OpenLink(1, 9600), 1);
-    const auto poll = Long(CMD_POLL);
+    const auto poll = Bytes(CMD_POLL);
     ASSERT_TRUE(PutTxBytes(poll.data(), 6));
     EXPECT_EQ(device.Read(6, 1000), poll);
     EXPECT_TRUE(device.Read(1, 100).empty());
     EXPECT_EQ(WriterDrainCount(), 1);
-}
-
-TEST_F(Link, TwentyTwoWordsLeaveInTransferOrder) {
-    ASSERT_EQ(OpenLink(1, 9600), 1);
-    for (int i = 0; i < kParameterCount; ++i) {
-        parameterSet.deviceWords[i].store(static_cast<uint16_t>(i % 5));
-    }
-    QueueAllParameters();
-    for (int tick = 0; tick < kParameterCount; ++tick, SleepMs(5)) {
-        LinkTick();
-    }
-    std::vector<uint8_t> expected;
-    for (uint16_t word : {3000, 3010, 3020, 3033, 3040, 3051, 3062, 3073, 3078,  3066,  3083,
-                          3101, 3201, 3301, 3402, 3504, 3604, 3700, 3804, 10004, 20002, 30002}) {
-        const auto bytes = Long(word);
-        expected.insert(expected.end(), bytes.begin(), bytes.end());
-    }
-    EXPECT_EQ(device.Read(expected.size(), 2000), expected);
-    EXPECT_TRUE(CommandQueueEmpty());
 }
 
 TEST_F(Link, CloseLinkIsPromptNeverOpenedWhileReadingTwiceAndDuringABlockedWrite) {
@@ -322,7 +253,7 @@ TEST_F(Link, RefusedOpensLeaveNothingBehind) {
     const int held = Entries("/proc/self/fd");
     EXPECT_EQ(platform::OpenSerialPort("COM1", 9600), nullptr);
     EXPECT_EQ(Entries("/proc/self/fd"), held);
-    device.Write(Short(57));
+    device.Write(ShortBytes(57));
     EXPECT_TRUE(WaitUntil([] { return liveValues.measurement.load() == 57; }, 1000));
 }
 
@@ -331,7 +262,7 @@ TEST_F(Link, HangUpBlanksIdlesAndResumesWhenTheDeviceReturns) {
     ASSERT_TRUE(PointLink(link, device.path));
     setenv("KVXMON_COM1", link.c_str(), 1);
     ASSERT_EQ(OpenLink(1, 9600), 1);
-    device.Write(Short(115));
+    device.Write(ShortBytes(115));
     ASSERT_TRUE(WaitUntil([] { return liveValues.measurement.load() == 115; }, 1000));
 
     device.Close();  // unplugged
@@ -348,11 +279,11 @@ TEST_F(Link, HangUpBlanksIdlesAndResumesWhenTheDeviceReturns) {
     ASSERT_TRUE(PointLink(link, returned.path));
     EXPECT_TRUE(WaitUntil(
         [&] {
-            returned.Write(Short(57));  // lost until the link has found the device again
+            returned.Write(ShortBytes(57));  // lost until the link has found the device again
             return liveValues.measurement.load() == 57;
         },
         3000));
-    const auto poll = Long(CMD_POLL);
+    const auto poll = Bytes(CMD_POLL);
     ASSERT_TRUE(PutTxBytes(poll.data(), 6));
     EXPECT_EQ(returned.Read(6, 1000), poll);
 }
@@ -382,7 +313,7 @@ TEST(SerialPortNames, EnvironmentFirstThenTheDefaultMap) {
 TEST_F(Link, SimulatorAnswersPollWithWordsAndIdentityOrPollAndWaitEndsAtItsLimit) {
     Connect({"--identity", "TEST-UNIT 7"});
     EXPECT_TRUE(PollAndWait(2000));
-    EXPECT_TRUE(WaitUntil([] { return Identity() == "TEST-UNIT 7"; }, 1000)) << Identity();
+    EXPECT_TRUE(WaitUntil([] { return IdentityText() == "TEST-UNIT 7"; }, 1000)) << IdentityText();
     EXPECT_EQ(parameterSet.deviceWords[limit1Setpoint].load(), 90);
     EXPECT_EQ(parameterSet.deviceWords[limit2Mode].load(), 1);
 
@@ -393,37 +324,8 @@ TEST_F(Link, SimulatorAnswersPollWithWordsAndIdentityOrPollAndWaitEndsAtItsLimit
     EXPECT_LT(ElapsedMs(start), 1000);
 }
 
-TEST_F(Link, SimulatorConfirmsATransferOrReportsAMismatch) {
-    char mismatch[80];
-    BuildSlotMessage(mismatch, 81, 0);
-    const struct {
-        std::vector<std::string> args;
-        std::vector<std::string> boxes;
-    } cases[] = {{{}, {}}, {{"--wrong-word", "5"}, {mismatch}}};
-    for (const auto& c : cases) {
-        Connect(c.args);
-        ASSERT_TRUE(PollAndWait(2000));
-        // As a parameter file load does: new valid words in both copies, all 22 queued.
-        for (int i = 0; i < kParameterCount; ++i) {
-            const ParameterInfo& info = kParameterTable[i];
-            const uint16_t value = static_cast<uint16_t>((info.minValue + info.maxValue + 1) / 2);
-            parameterSet.editWords[i] = value;
-            parameterSet.deviceWords[i].store(value);
-        }
-        QueueAllParameters();
-        windowFlags.confirmPending.store(1);
-        EXPECT_TRUE(WaitUntil(
-            [] {
-                LinkTick();  // the confirmation runs inside, waiting for the reply
-                return CommandQueueEmpty() && windowFlags.confirmPending.load() == 0;
-            },
-            5000));
-        EXPECT_EQ(boxes, c.boxes);
-    }
-}
-
 TEST(Simulator, EndsCleanlyAndRemovesItsLink) {
-    Sim sim;
+    Kvxsim sim;
     ASSERT_TRUE(sim.Start({}));
     EXPECT_TRUE(std::filesystem::is_character_file(sim.link));
     EXPECT_EQ(sim.Stop(), 0);

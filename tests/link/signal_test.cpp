@@ -1,22 +1,9 @@
 // The whole program against kvxsim: a termination signal ends it the way the user's close does,
 // with the settings file written and the serial line's own settings given back.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <termios.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "support/process_test.h"
 
@@ -51,7 +38,7 @@ void SignalAndExpectOrderlyExit(const TempFolder& folder, const std::string& por
         },
         10000));
     // Let it reach its message loop (or its start-up box).
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    SleepMs(300);
     ASSERT_TRUE(std::filesystem::remove(settingsFile));
 
     ASSERT_EQ(kill(monitor.pid, signalNumber), 0);
@@ -70,11 +57,9 @@ class TerminationSignal : public ::testing::TestWithParam<int> {};
 TEST_P(TerminationSignal, ClosesAsTheUserDoes) {
     TempFolder folder;
     ASSERT_FALSE(folder.path.empty());
-    const std::string link = folder.path + "/korvex";
-    Process sim;
-    sim.pid = Spawn({Program("KVXSIM_PATH", KVXSIM_BUILT), "--link", link}, folder.path, {});
-    ASSERT_GT(sim.pid, 0);
-    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::is_symlink(link); }, 5000));
+    Kvxsim sim;
+    ASSERT_TRUE(sim.Start({}));
+    const std::string& link = sim.link;
 
     // The line as some other program left it: canonical, echoing, 1200 baud, 7 bits.
     const int line = open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -1,201 +1,52 @@
 // The built kvxmon as a user starts it: without any display, and on a real X server (Xvfb) with
 // key auto-repeat on, driven from outside by xdotool, with a fake device on a pty that counts the
 // commands on the wire and streams measurements for the trend graph.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/inotify.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QImage>
-#include <atomic>
-#include <chrono>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "link/protocol.h"
-#include "platform/serial_port.h"
 #include "support/process_test.h"
-
-extern char** environ;
+#include "window/fake_device.h"
 
 namespace {
 
-// This process's environment without anything that names a display, a platform or a port, plus
-// the given entries.
-std::vector<std::string> Environment(std::vector<std::string> extra) {
+// Nothing that names a display, a platform or a port reaches the program unless a test gives it.
+void ForgetDisplayAndPorts() {
+    std::vector<std::string> names = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
-        bool drop = false;
-        for (const char* name : {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "KVXMON_"}) {
-            drop = drop || text.rfind(name, 0) == 0;
-        }
-        if (!drop) {
-            extra.push_back(text);
+        if (text.rfind("KVXMON_", 0) == 0) {
+            names.push_back(text.substr(0, text.find('=')));
         }
     }
-    return extra;
+    for (const std::string& name : names) {
+        unsetenv(name.c_str());
+    }
 }
-
-// Starts a program in dir (empty: here); the given descriptor becomes its stderr when not -1.
-pid_t Spawn(std::vector<std::string> args, const std::vector<std::string>& env,
-            const std::string& dir = "", int stderrFd = -1) {
-    std::vector<char*> argv, envp;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    std::vector<std::string> envCopy = env;
-    for (auto& entry : envCopy) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!dir.empty()) {
-        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    }
-    if (stderrFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, stderrFd, 2);
-    }
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// Waits up to limitMs for the child; its exit status, or -1 (then it has been killed).
-int Wait(pid_t pid, int limitMs) {
-    int status = 0;
-    for (const auto start = Clock::now(); Clock::now() - start < std::chrono::milliseconds(limitMs);
-         SleepMs(10)) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return -1;
-}
-
-// A child that is stopped when the test ends, however it ends.
-struct Child {
-    pid_t pid = -1;
-    ~Child() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            Wait(pid, 5000);
-        }
-    }
-};
-
-int RunToEnd(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-    const pid_t pid = Spawn(args, env);
-    return pid > 0 ? Wait(pid, 20000) : -1;
-}
-
-std::string Encoded(uint16_t word) {
-    uint8_t bytes[kLongMessageSize];
-    EncodeLongMessage(word, bytes);
-    return std::string(reinterpret_cast<char*>(bytes), kLongMessageSize);
-}
-
-int Count(const std::string& haystack, const std::string& needle) {
-    int n = 0;
-    for (size_t at = haystack.find(needle); at != std::string::npos;
-         at = haystack.find(needle, at + needle.size())) {
-        ++n;
-    }
-    return n;
-}
-
-struct ScratchDir {
-    std::filesystem::path path;
-    ScratchDir() {
-        char name[] = "/tmp/kvxprogXXXXXX";
-        path = mkdtemp(name);
-    }
-    ~ScratchDir() { std::filesystem::remove_all(path); }
-};
-
-// The device end of the line: streams a measurement every 50 ms and keeps what kvxmon sends.
-struct FakeDevice {
-    int master = -1;
-    int slave = -1;
-    std::string path;
-    std::atomic<int> measurement{20};
-    std::atomic<bool> stop{false};
-    std::string received;  // the device thread's until it is joined
-    std::thread thread;
-
-    bool Open() {
-        if (!OpenPty(master, slave, path)) {
-            return false;
-        }
-        thread = std::thread([this] { Serve(); });
-        return true;
-    }
-    void Serve() {
-        while (!stop.load()) {
-            // A measurement is a short message: two nibble bytes, their sum, a carriage return.
-            const auto v = static_cast<uint8_t>(measurement.load());
-            const auto high = static_cast<uint8_t>((v & 0xF0) | 1);
-            const auto low = static_cast<uint8_t>(((v & 0x0F) << 4) | 1);
-            const uint8_t message[4] = {high, low, static_cast<uint8_t>(high + low), 13};
-            [[maybe_unused]] ssize_t written = write(master, message, sizeof message);
-            pollfd p{master, POLLIN, 0};
-            if (poll(&p, 1, 50) == 1 && (p.revents & POLLIN) != 0) {
-                char bytes[256];
-                const ssize_t n = read(master, bytes, sizeof bytes);
-                if (n > 0) {
-                    received.append(bytes, static_cast<size_t>(n));
-                }
-            }
-        }
-    }
-    // Stops the device and returns all it received.
-    std::string Finish() {
-        stop.store(true);
-        if (thread.joinable()) {
-            thread.join();
-        }
-        return received;
-    }
-    ~FakeDevice() {
-        Finish();
-        close(master);
-        close(slave);
-    }
-};
 
 }  // namespace
 
 TEST(Program, WithoutADisplayItSaysSoAndOpensNothing) {
-    ScratchDir dir;
+    ForgetDisplayAndPorts();
+    TempFolder dir;
     // COM1 is a file in the working folder, so an open of the port shows up like the settings
     // file would: as an event of the watched folder.
-    const std::string port = (dir.path / "COM1").string();
+    const std::string port = dir / "COM1";
     { std::ofstream touch(port); }
     const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(watch, 0);
     ASSERT_GE(inotify_add_watch(watch, dir.path.c_str(), IN_ALL_EVENTS), 0);
     int err[2];
     ASSERT_EQ(pipe2(err, O_CLOEXEC), 0);
-    const pid_t pid =
-        Spawn({KVXMON_BUILT}, Environment({"KVXMON_COM1=" + port}), dir.path.string(), err[1]);
+    Process kvxmon;
+    kvxmon.pid = Spawn({KVXMON_BUILT}, dir.path, {"KVXMON_COM1=" + port}, -1, err[1]);
     close(err[1]);
-    ASSERT_GT(pid, 0);
-    EXPECT_EQ(Wait(pid, 20000), 1);
+    ASSERT_GT(kvxmon.pid, 0);
+    int status = 0;
+    ASSERT_TRUE(Reap(kvxmon.pid, 20000, &status));
+    kvxmon.pid = -1;
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
     std::string said;
     char bytes[256];
     for (ssize_t n; (n = read(err[0], bytes, sizeof bytes)) > 0;) {
@@ -206,29 +57,29 @@ TEST(Program, WithoutADisplayItSaysSoAndOpensNothing) {
     char events[4096];
     EXPECT_LE(read(watch, events, sizeof events), 0) << "the port or a file was touched";
     close(watch);
-    EXPECT_FALSE(std::filesystem::exists(dir.path / "KVXMon.cnf"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "KVXMon.cnf"));
 }
 
 TEST(Program, HeldKeysActOnceOnARealXServer) {
     if (!OnPath("Xvfb") || !OnPath("xdotool") || !OnPath("xset")) {
         GTEST_SKIP() << "Xvfb, xdotool and xset are needed (scripts/install-deps.sh installs them)";
     }
+    ForgetDisplayAndPorts();
     XServer server;
     ASSERT_TRUE(server.Start("1280x800x24")) << "Xvfb did not start";
-    const auto x = Environment({"DISPLAY=" + server.display});
+    const std::vector<std::string> x = {"DISPLAY=" + server.display};
     ASSERT_EQ(RunToEnd({"xset", "r", "on"}, x), 0);
     ASSERT_EQ(RunToEnd({"xset", "r", "rate", "250", "30"}, x), 0);  // a desktop's usual repeat
 
-    FakeDevice device;
-    ASSERT_TRUE(device.Open());
-    ScratchDir dir;
-    const std::string shot = (dir.path / "shot.png").string();
-    Child kvxmon;
-    kvxmon.pid = Spawn({KVXMON_BUILT},
-                       Environment({"DISPLAY=" + server.display, "QT_QPA_PLATFORM=xcb",
-                                    "KVXMON_COM1=" + device.path, "KVXMON_SCREENSHOT=" + shot,
-                                    "KVXMON_SCREENSHOT_AFTER=14"}),
-                       dir.path.string());
+    FakeDevice device(false);
+    device.measurement.store(20);
+    TempFolder dir;
+    const std::string shot = dir / "shot.png";
+    Process kvxmon;
+    kvxmon.pid =
+        Spawn({KVXMON_BUILT}, dir.path,
+              {"DISPLAY=" + server.display, "QT_QPA_PLATFORM=xcb", "KVXMON_COM1=" + device.path(),
+               "KVXMON_SCREENSHOT=" + shot, "KVXMON_SCREENSHOT_AFTER=14"});
     ASSERT_GT(kvxmon.pid, 0);
     ASSERT_EQ(RunToEnd({"timeout", "20", "xdotool", "search", "--sync", "--onlyvisible", "--name",
                         "Korvex Configuration tool", "windowfocus", "--sync"},
@@ -250,8 +101,8 @@ TEST(Program, HeldKeysActOnceOnARealXServer) {
         hold("space");
     }
     SleepMs(500);
-    const std::string sent = device.Finish();
-    EXPECT_EQ(Count(sent, Encoded(CMD_SPACE)), 3);
+    const auto sent = device.Received();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), CMD_SPACE), 3);
 
     // The screenshot comes 14 s after the start, well after the last hold; it is read once it
     // is whole.

@@ -1,6 +1,6 @@
 // Helpers shared by the tests that run the programs or a device beside them: waiting on a
-// condition with a limit, a scratch folder removed afterwards, child processes, kvxsim and the
-// device end of a pseudo-terminal.
+// condition with a limit, a scratch folder removed afterwards, child processes, kvxsim, the
+// device end of a pseudo-terminal and the messages as they travel on the wire.
 #pragma once
 
 #include <fcntl.h>
@@ -16,10 +16,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "link/protocol.h"
+#include "params/parameter_set.h"
 #include "platform/serial_port.h"
 
 extern char** environ;
@@ -68,20 +71,22 @@ inline std::string ReadText(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// What a shell command writes to its stdout.
+inline std::string Shell(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            out.append(buffer, n);
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
 // Whether program can be found on PATH, for the tests that skip without Xvfb or xdotool.
 inline bool OnPath(const char* program) {
-    const char* path = std::getenv("PATH");
-    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
-    for (size_t start = 0; start <= folders.size();) {
-        size_t end = folders.find(':', start);
-        end = end == std::string::npos ? folders.size() : end;
-        const std::string candidate = folders.substr(start, end - start) + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0) {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
+    return std::system(("command -v " + std::string(program) + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 struct TempFolder {
@@ -100,10 +105,12 @@ struct TempFolder {
     std::string operator/(const char* name) const { return path + "/" + name; }
 };
 
-// Starts args[0] in folder with this process's environment plus extra (given first, so its
-// entries win); -1 when it could not be started.
+// Starts args[0] (a path, or a name looked up on PATH) in folder with this process's environment
+// plus extra (given first, so its entries win), its stdout and stderr on the given descriptors
+// when not -1; -1 when it could not be started.
 inline pid_t Spawn(std::vector<std::string> args, const std::string& folder,
-                   const std::vector<std::string>& extraEnvironment) {
+                   const std::vector<std::string>& extraEnvironment, int outFd = -1,
+                   int errFd = -1) {
     std::vector<std::string> environment = extraEnvironment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         environment.emplace_back(*entry);
@@ -121,8 +128,13 @@ inline pid_t Spawn(std::vector<std::string> args, const std::string& folder,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    for (auto [fd, target] : {std::pair{outFd, 1}, {errFd, 2}}) {
+        if (fd >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, fd, target);
+        }
+    }
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
         pid = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
@@ -132,6 +144,18 @@ inline pid_t Spawn(std::vector<std::string> args, const std::string& folder,
 // Reaps the child; true with its status when it ended within limitMs.
 inline bool Reap(pid_t pid, int limitMs, int* status) {
     return WaitUntil([&] { return waitpid(pid, status, WNOHANG) == pid; }, limitMs);
+}
+
+// Runs a program to its end (at most limitMs); its exit status, -1 when it did not end normally.
+inline int RunToEnd(const std::vector<std::string>& args,
+                    const std::vector<std::string>& extraEnvironment, int limitMs = 20000) {
+    const pid_t pid = Spawn(args, ".", extraEnvironment);
+    int status = 0;
+    if (pid > 0 && !Reap(pid, limitMs, &status)) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A child that is killed and reaped when the test leaves, whatever the outcome.
@@ -169,22 +193,12 @@ struct XServer {
             return false;
         }
         fcntl(fds[1], F_SETFD, 0);  // only the write end goes to the server
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
         // Quiet: it reports every display number it finds taken on its way to a free one.
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        std::vector<std::string> args = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
-                                         "-screen",   "0",          screen,
-                                         "-nolisten", "tcp"};
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ) != 0) {
-            pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
+        const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                     "-nolisten", "tcp"},
+                    ".", {}, -1, quiet);
+        close(quiet);
         close(fds[1]);
         std::string number;
         pollfd p{fds[0], POLLIN, 0};
@@ -206,6 +220,48 @@ struct XServer {
     ~XServer() { Stop(); }
 };
 
+// A long message (a 16-bit word) and a short one (a measurement) as they travel on the wire.
+inline std::vector<uint8_t> Bytes(uint16_t word) {
+    uint8_t m[kLongMessageSize];
+    EncodeLongMessage(word, m);
+    return {m, m + kLongMessageSize};
+}
+inline std::string Encoded(uint16_t word) {
+    const auto bytes = Bytes(word);
+    return {bytes.begin(), bytes.end()};
+}
+inline std::vector<uint8_t> ShortBytes(uint8_t v) {
+    const auto high = static_cast<uint8_t>((v & 0xF0) | 1);
+    const auto low = static_cast<uint8_t>(((v & 0x0F) << 4) | 1);
+    return {high, low, static_cast<uint8_t>(high + low), 13};
+}
+// The order in which a parameter load sends its 22 words.
+inline constexpr int kTransferOrder[kParameterCount] = {0, 5, 10, 13, 15, 16, 17, 3,  8,  21, 18,
+                                                        1, 6, 11, 12, 4,  9,  20, 19, 14, 2,  7};
+
+// The words of the long messages in a recording (their nibbles stand in the upper halves).
+inline std::vector<uint16_t> WordsOf(const std::vector<uint8_t>& b) {
+    std::vector<uint16_t> words;
+    for (size_t i = 0; i + kLongMessageSize <= b.size(); i += kLongMessageSize) {
+        words.push_back(static_cast<uint16_t>(b[i] >> 4 << 12 | b[i + 1] >> 4 << 8 |
+                                              b[i + 2] >> 4 << 4 | b[i + 3] >> 4));
+    }
+    return words;
+}
+inline std::string IdentityText() {
+    char text[kIdentitySize];
+    ReadIdentity(text);
+    return text;
+}
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 #ifdef KVXSIM_BUILT
 // A running kvxsim (KVXSIM_PATH when set), reached through the symlink it keeps to its device.
 struct Kvxsim {
@@ -215,13 +271,8 @@ struct Kvxsim {
 
     bool Start(std::vector<std::string> args) {
         args.insert(args.begin(), {Program("KVXSIM_PATH", KVXSIM_BUILT), "--link", link});
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 &&
-               WaitUntil([this] { return std::filesystem::is_symlink(link); }, 5000);
+        pid = Spawn(args, ".", {});
+        return pid > 0 && WaitUntil([this] { return std::filesystem::is_symlink(link); }, 5000);
     }
     // The exit status, or -1 when it did not end normally.
     int Stop() {

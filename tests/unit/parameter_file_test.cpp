@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "params/parameter_check.h"
 #include "platform/file.h"
 #include "unit/test_support.h"
 
@@ -85,6 +86,7 @@ TEST_F(ParameterFile, AWordOutsideItsBandRejectsTheWholeFile) {
         file[44] = 'X';
         WriteBytes(path_, file);
         EXPECT_EQ(ReadParameterFile(path_.c_str()), kResultNotParameterFile) << word;
+        EXPECT_EQ(FirstOutOfBandWord(file.data()), word);  // the word kvxctl names
         file[2 * word] = static_cast<uint8_t>((value - 1) & 0xFF);
         file[2 * word + 1] = static_cast<uint8_t>((value - 1) >> 8);
         WriteBytes(path_, file);

@@ -1,13 +1,9 @@
 // A port the user may not open: stderr names the device's group and what to do. The open runs
 // in a child that has dropped root, since root opens any device regardless of its mode.
+#include <gmock/gmock.h>
 #include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <string>
-
-#include "platform/serial_port.h"
 #include "test_support.h"
 
 namespace {
@@ -84,7 +80,7 @@ TEST_F(SerialAccess, RefusedOpenNamesTheGroupToJoin) {
         if (skipped) {
             GTEST_SKIP() << "cannot drop to user nobody here";
         }
-        EXPECT_NE(text.find("cannot open COM7 (" + device + ")"), std::string::npos) << text;
-        EXPECT_NE(text.find(c.expected), std::string::npos) << text;
+        EXPECT_THAT(text, testing::HasSubstr("cannot open COM7 (" + device + ")"));
+        EXPECT_THAT(text, testing::HasSubstr(c.expected));
     }
 }

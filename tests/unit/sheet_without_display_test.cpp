@@ -1,7 +1,4 @@
 // Without a window system (the command-line tool) the parameter sheet cannot be created.
-#include <gtest/gtest.h>
-
-#include "link/protocol.h"
 #include "params/property_sheet.h"
 #include "test_support.h"
 

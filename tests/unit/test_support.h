@@ -4,17 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "link/protocol.h"
 #include "link/tx_ring.h"
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"
@@ -25,14 +15,9 @@
 
 class TempDirTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvxtest-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string PathOf(const char* name) const { return (dir_ / name).string(); }
-    std::filesystem::path dir_;
+    std::string PathOf(const char* name) const { return folder_ / name; }
+    TempFolder folder_;
+    const std::string& dir_ = folder_.path;
 };
 
 struct RecordedBox {
@@ -51,11 +36,6 @@ inline void StartRecordingBoxes() {
     });
 }
 
-inline std::vector<uint8_t> Bytes(uint16_t word) {
-    uint8_t m[kLongMessageSize];
-    EncodeLongMessage(word, m);
-    return {m, m + kLongMessageSize};
-}
 inline void Feed(const std::vector<uint8_t>& b) {
     ParseReceived(b.data(), int(b.size()));
 }
@@ -70,16 +50,16 @@ inline std::vector<uint8_t> TakeAllTx() {
         all.insert(all.end(), buffer, buffer + n);
     return all;
 }
-// The words of the long messages in the ring (nibbles in the upper half, checksum, CR).
+// The words of the long messages in the ring, each checked whole (checksum and CR included).
 inline std::vector<uint16_t> SentWords() {
-    std::vector<uint8_t> b = TakeAllTx();
-    std::vector<uint16_t> words;
-    for (size_t i = 0; i + kLongMessageSize <= b.size(); i += kLongMessageSize) {
-        words.push_back(
-            uint16_t(b[i] >> 4 << 12 | b[i + 1] >> 4 << 8 | b[i + 2] >> 4 << 4 | b[i + 3] >> 4));
-        EXPECT_EQ(Bytes(words.back()), std::vector<uint8_t>(b.begin() + i, b.begin() + i + 6));
+    const std::vector<uint8_t> b = TakeAllTx();
+    const std::vector<uint16_t> words = WordsOf(b);
+    std::vector<uint8_t> rebuilt;
+    for (uint16_t w : words) {
+        const auto m = Bytes(w);
+        rebuilt.insert(rebuilt.end(), m.begin(), m.end());
     }
-    EXPECT_EQ(b.size() % kLongMessageSize, 0u);
+    EXPECT_EQ(rebuilt, b);
     return words;
 }
 // The device: waits (up to 5 s) for the poll on the wire, then answers with the given words.

@@ -1,23 +1,12 @@
-// A device on a pseudo-terminal for the window tests: records every message the program sends,
-// stores the parameter words it is sent, and (when told to answer) replies to a poll with its
-// words 1..21 and then word 0, as a Korvex does.
+// A device on a pseudo-terminal for the window and program tests: records every whole message the
+// program sends, stores the parameter words it is sent, (when told to answer) replies to a poll
+// with its words 1..21 and then word 0, as a Korvex does, and can stream a measurement.
 #pragma once
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <chrono>
-#include <cstdlib>
 #include <mutex>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "link/protocol.h"
 #include "params/parameter_set.h"
-#include "platform/serial_port.h"
 #include "support/process_test.h"
 
 class FakeDevice {
@@ -40,19 +29,21 @@ class FakeDevice {
     }
     // Waits until at least count messages have arrived (or the limit passes).
     std::vector<uint16_t> WaitForCount(size_t count, int limitMs = 2000) {
-        const auto start = std::chrono::steady_clock::now();
-        while (Received().size() < count &&
-               std::chrono::steady_clock::now() - start < std::chrono::milliseconds(limitMs)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
+        WaitUntil([&] { return Received().size() >= count; }, limitMs);
         return Received();
     }
+    std::atomic<int> measurement{-1};  // when not -1, sent as a short message every 50 ms
 
   private:
     void Run() {
         std::vector<uint8_t> line;
         uint16_t words[kParameterCount] = {};
-        while (!stop_.load()) {
+        for (auto sent = Clock::now(); !stop_.load();) {
+            if (const int m = measurement.load(); m >= 0 && ElapsedMs(sent) >= 50) {
+                const auto message = ShortBytes(static_cast<uint8_t>(m));
+                [[maybe_unused]] ssize_t written = write(master_, message.data(), message.size());
+                sent = Clock::now();
+            }
             pollfd p{master_, POLLIN, 0};
             uint8_t buffer[64];
             if (poll(&p, 1, 5) != 1) {
@@ -64,12 +55,9 @@ class FakeDevice {
                 if (buffer[i] != 13) {
                     continue;
                 }
-                if (line.size() == kLongMessageSize) {
-                    uint16_t word = 0;
-                    for (int k = 0; k < 4; ++k) {
-                        word = static_cast<uint16_t>(word << 4 | line[k] >> 4);
-                    }
-                    Handle(word, words);
+                // Only a whole message with its checksum counts.
+                if (line.size() == kLongMessageSize && line == Bytes(WordsOf(line)[0])) {
+                    Handle(WordsOf(line)[0], words);
                 }
                 line.clear();
             }
@@ -86,11 +74,9 @@ class FakeDevice {
         if (word == CMD_POLL && answerPolls_) {
             for (int i = 1; i <= kParameterCount; ++i) {
                 const int index = i % kParameterCount;  // word 0 last
-                uint8_t bytes[kLongMessageSize];
-                EncodeLongMessage(
-                    static_cast<uint16_t>(kParameterTable[index].transferCode + words[index]),
-                    bytes);
-                [[maybe_unused]] ssize_t written = write(master_, bytes, sizeof bytes);
+                const auto bytes = Bytes(
+                    static_cast<uint16_t>(kParameterTable[index].transferCode + words[index]));
+                [[maybe_unused]] ssize_t written = write(master_, bytes.data(), bytes.size());
             }
         }
     }

@@ -10,8 +10,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 
 #include "window_fixture.h"
@@ -20,8 +18,11 @@ namespace {
 
 using FileDialog = KvxWindowTest;
 
-QFileDialog* OpenDialog() {
-    return qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+// The modal widget on screen when it is a T, else nullptr.
+template <typename T>
+T* Shown() {
+    auto* widget = qobject_cast<T*>(QApplication::activeModalWidget());
+    return widget != nullptr && widget->isVisible() ? widget : nullptr;
 }
 
 // Runs the steps one after another from the dialog's own event loop; each step is retried every
@@ -44,38 +45,35 @@ QPointer<QTimer> Drive(std::vector<std::function<bool()>> steps) {
 
 std::function<bool()> TypeAndReturn(const std::string& text) {
     return [text] {
-        QFileDialog* dialog = OpenDialog();
-        if (dialog == nullptr || !dialog->isVisible()) {
-            return false;
+        auto* dialog = Shown<QFileDialog>();
+        if (dialog != nullptr) {
+            auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            edit->setText(QString::fromStdString(text));
+            // From a timer of its own: a question the key raises runs a nested loop, in which the
+            // driving timer must go on firing.
+            QTimer::singleShot(0, edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); });
         }
-        auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
-        edit->setText(QString::fromStdString(text));
-        // From a timer of its own: a question the key raises runs a nested loop, in which the
-        // driving timer must go on firing.
-        QTimer::singleShot(0, edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); });
-        return true;
+        return dialog != nullptr;
     };
 }
 
 std::function<bool()> Answer(QMessageBox::StandardButton button) {
     return [button] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible()) {
-            return false;
+        auto* box = Shown<QMessageBox>();
+        if (box != nullptr) {
+            box->button(button)->click();
         }
-        box->button(button)->click();
-        return true;
+        return box != nullptr;
     };
 }
 
 std::function<bool()> Escape() {
     return [] {
-        QFileDialog* dialog = OpenDialog();
-        if (dialog == nullptr || !dialog->isVisible()) {
-            return false;
+        auto* dialog = Shown<QFileDialog>();
+        if (dialog != nullptr) {
+            QTest::keyClick(dialog, Qt::Key_Escape);
         }
-        QTest::keyClick(dialog, Qt::Key_Escape);
-        return true;
+        return dialog != nullptr;
     };
 }
 

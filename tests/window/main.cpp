@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QEvent>
 
 #include "platform/window.h"
 

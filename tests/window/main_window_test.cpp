@@ -1,26 +1,13 @@
 #include "app/main_window.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
-#include <fstream>
-#include <iterator>
 
 #include "link/serial_link.h"
 #include "window_fixture.h"
-
-namespace {
-
-std::vector<uint8_t> SettingsFile() {
-    std::ifstream in("KVXMon.cnf", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-}  // namespace
 
 using MainWindow = KvxWindowTest;
 
@@ -29,7 +16,7 @@ TEST_F(MainWindow, FirstStartCreatesSettingsFileWithDefaults) {
     std::vector<uint8_t> expected(kSettingsFileSize, 0);
     expected[0] = 1;    // COM1
     expected[260] = 1;  // 30 s
-    EXPECT_EQ(SettingsFile(), expected);
+    EXPECT_EQ(ReadBytes("KVXMon.cnf"), expected);
     EXPECT_TRUE(platform::IsMenuItemChecked(window, 2017));
 }
 
@@ -63,7 +50,7 @@ TEST_F(MainWindow, MenuClicksMoveOnlyTheMarksTheProgramSetsAndSave) {
             << id;
     }
     EXPECT_EQ(platform::FindMenuAction(window, 2227)->text(), QString::fromUtf8("D\xC3\xA4nisc&h"));
-    const auto file = SettingsFile();
+    const auto file = ReadBytes("KVXMon.cnf");
     EXPECT_EQ(file[260] + 1000 * file[262] + file[264], 0 + 1000 + 100);
 }
 
@@ -84,7 +71,7 @@ TEST_F(MainWindow, CloseSavesAndReleasesTheLinkExitDoesNotSave) {
         EXPECT_EQ(platform::RunMessageLoop(), 0);
         EXPECT_EQ(mainWindow.load(), nullptr);
         EXPECT_EQ(replyEvent.load(), nullptr);
-        EXPECT_EQ(SettingsFile()[262], 1);  // saved on closing, not again on Exit
+        EXPECT_EQ(ReadBytes("KVXMon.cnf")[262], 1);  // saved on closing, not again on Exit
         // Both link threads are gone and the port is free again.
         ASSERT_EQ(OpenLink(1, 9600), 1);
         CloseLink();

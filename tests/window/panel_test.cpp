@@ -1,7 +1,6 @@
 #include "app/panel.h"
 
 #include <cstring>
-#include <string>
 
 #include "window_fixture.h"
 
@@ -17,12 +16,6 @@ using platform::MessageType;
 std::string Sent() {
     uint8_t bytes[kTxRingSize];
     return std::string(reinterpret_cast<char*>(bytes), TakeTxBytes(bytes));
-}
-
-std::string Encoded(uint16_t word) {
-    uint8_t bytes[kLongMessageSize];
-    EncodeLongMessage(word, bytes);
-    return std::string(reinterpret_cast<char*>(bytes), kLongMessageSize);
 }
 
 }  // namespace

@@ -2,11 +2,10 @@
 // poppler's pdftotext (the texts and where they stand) and pdftoppm (the curve and limit lines).
 #include "output/report.h"
 
+#include <gmock/gmock.h>
+
 #include <QImage>
-#include <cstdio>
-#include <cstring>
 #include <regex>
-#include <sstream>
 
 #include "platform/printer.h"
 #include "platform/text_codec.h"
@@ -25,19 +24,6 @@ uint32_t AnswerPrintDialog(char* path, int size, bool* landscape) {
     return dialogResult;
 }
 
-std::string Shell(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            out.append(buffer, n);
-        }
-        pclose(pipe);
-    }
-    return out;
-}
-
 // Runs of blanks become one, so the layout's exact spacing does not matter, only the order.
 std::string Squeezed(const std::string& s) {
     std::string out;
@@ -50,11 +36,10 @@ std::string Squeezed(const std::string& s) {
     return out;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(Squeezed(line));
+std::vector<std::string> SqueezedLines(const std::string& text) {
+    std::vector<std::string> lines = Lines(text);
+    for (std::string& line : lines) {
+        line = Squeezed(line);
     }
     return lines;
 }
@@ -109,6 +94,13 @@ class Report : public KvxWindowTest {
             parameterSet.deviceWords[index].store(static_cast<uint16_t>(value));
         }
     }
+    // The printed page as a picture, dpi dots per inch, without smoothing.
+    QImage Page(int dpi) {
+        const std::string png = (dir / "page").string();
+        Shell("pdftoppm -r " + std::to_string(dpi) + " -aa no -aaVector no -singlefile -png " +
+              pdfTarget + " " + png);
+        return QImage(QString::fromStdString(png + ".png"));
+    }
     void Identify(const char* text) {
         char identity[kIdentitySize] = {};
         std::snprintf(identity, sizeof identity, "%s", text);
@@ -121,11 +113,11 @@ TEST_F(Report, ListingHeaderAndPeaksInEveryLanguageAndBothLayouts) {
         int language;
         bool landscape;
         int timerRangeWord, dpdtModeWord, autoReset1, limit2ModeWord, filterWord;
-        std::vector<std::string> tr1, tr2, ts, limit2, filter;
+        std::string tr1, tr2, ts, limit2, filter;
     } cases[] = {
-        {0, false, 0, 1, 1, 2, 2, {"12.34s"}, {"0.05s"}, {"3.00s"}, {"Max."}, {"6s"}},
-        {100, true, 1, 0, 0, 7, 0, {"123.4s"}, {"0.5s"}, {"30.0s"}, {"?"}, {Slot(119)}},
-        {200, false, 0, 2, 0, 0, 9, {"12.34s"}, {"0.05s"}, {"3.00s"}, {Slot(203)}, {"?"}},
+        {0, false, 0, 1, 1, 2, 2, "12.34s", "0.05s", "3.00s", "Max.", "6s"},
+        {100, true, 1, 0, 0, 7, 0, "123.4s", "0.5s", "30.0s", "?", Slot(119)},
+        {200, false, 0, 2, 0, 0, 9, "12.34s", "0.05s", "3.00s", Slot(203), "?"},
     };
     for (const auto& c : cases) {
         ResetProgramState();
@@ -136,35 +128,23 @@ TEST_F(Report, ListingHeaderAndPeaksInEveryLanguageAndBothLayouts) {
         liveValues.maxPeak.store(87);
         liveValues.minPeak.store(12);
         liveValues.dPdtPeak.store(5);
-        SetWords({{limit1Mode, 1},
-                  {limit1Setpoint, 40},
-                  {limit1Tr, 1234},
-                  {limit1AutoReset, c.autoReset1},
-                  {limit1Hysteresis, 3},
-                  {limit2Mode, c.limit2ModeWord},
-                  {limit2Setpoint, 80},
-                  {limit2Tr, 5},
-                  {limit2AutoReset, 1},
-                  {limit2Hysteresis, 7},
-                  {dpdtMode, c.dpdtModeWord},
-                  {dpdtSetpoint, 15},
-                  {dudt, 25},
-                  {timerRange, c.timerRangeWord},
-                  {ts, 300},
-                  {outputPolarity, 1},
-                  {iout, 1},
-                  {analogPolarity, 0},
-                  {filter, c.filterWord},
-                  {p1Max, 120},
-                  {p1Min, 10},
-                  {autoShutDown, 1}});
+        // Every word in its order, from limit1Mode to autoShutDown; five come from the case.
+        int words[kParameterCount] = {1,  40, 1234, 0,   3, 0, 80, 5, 1,   7,  0,
+                                      15, 25, 0,    300, 1, 1, 0,  0, 120, 10, 1};
+        words[limit1AutoReset] = c.autoReset1;
+        words[limit2Mode] = c.limit2ModeWord;
+        words[dpdtMode] = c.dpdtModeWord;
+        words[timerRange] = c.timerRangeWord;
+        words[filter] = c.filterWord;
+        for (int i = 0; i < kParameterCount; ++i) {
+            parameterSet.deviceWords[i].store(static_cast<uint16_t>(words[i]));
+        }
         pdfLandscape = c.landscape;
         std::filesystem::remove(pdfTarget);
         RunPrintCommand(window);
         EXPECT_TRUE(boxes.empty()) << boxes.front();
         ASSERT_TRUE(std::filesystem::exists(pdfTarget));
-        EXPECT_NE(Shell("pdfinfo " + pdfTarget).find("Pages:           1\n"), std::string::npos)
-            << Shell("pdfinfo " + pdfTarget);
+        EXPECT_THAT(Shell("pdfinfo " + pdfTarget), testing::HasSubstr("Pages:           1\n"));
         const std::string text = Shell("pdftotext -layout " + pdfTarget + " -");
         const bool dpdtOn = c.dpdtModeWord != 0;
         const std::string peaks = Slot(31) + ": " + Slot(25) + " 87, " + Slot(26) + " 12" +
@@ -178,16 +158,16 @@ TEST_F(Report, ListingHeaderAndPeaksInEveryLanguageAndBothLayouts) {
             {peaks},
             {Slot(32)},
             {Slot(20), Slot(23)},
-            {Slot(55) + "Min.", Slot(62) + c.ts[0]},
+            {Slot(55) + "Min.", Slot(62) + c.ts},
             {Slot(59) + "40%"},
-            {Slot(61) + c.tr1[0], Slot(12)},
+            {Slot(61) + c.tr1, Slot(12)},
             {Slot(51) + (c.autoReset1 ? on : off), Slot(54) + "4-20mA"},
             {Slot(53) + (c.autoReset1 ? "3%" : "--"), Slot(58) + "Norm."},
-            {Slot(52) + c.filter[0]},
+            {Slot(52) + c.filter},
             {Slot(21)},
-            {Slot(55) + c.limit2[0], Slot(15)},
+            {Slot(55) + c.limit2, Slot(15)},
             {Slot(59) + "80%", Slot(56) + "120%"},
-            {Slot(61) + c.tr2[0], Slot(57) + "10%"},
+            {Slot(61) + c.tr2, Slot(57) + "10%"},
             {Slot(51) + on},
             {Slot(53) + "7%", Slot(16)},
             {Slot(58) + "inv"},
@@ -196,7 +176,7 @@ TEST_F(Report, ListingHeaderAndPeaksInEveryLanguageAndBothLayouts) {
             {Slot(59) + (dpdtOn ? "15%" : "--")},
             {Slot(60) + (dpdtOn ? "25%" : "--")},
         };
-        const auto lines = Lines(text);
+        const auto lines = SqueezedLines(text);
         ExpectLinesInOrder(lines, expected, text);
         // The time has no seconds.
         for (const std::string& line : lines) {
@@ -231,9 +211,7 @@ TEST_F(Report, CurveAndLimitLinesInTheirColoursAtThreeUnitsPerPercent) {
         std::filesystem::remove(pdfTarget);
         RunPrintCommand(window);
         ASSERT_TRUE(boxes.empty());
-        const std::string png = (dir / "page").string();
-        Shell("pdftoppm -r 100 -aa no -aaVector no -singlefile -png " + pdfTarget + " " + png);
-        QImage page(QString::fromStdString(png + ".png"));
+        const QImage page = Page(100);
         ASSERT_FALSE(page.isNull());
         EXPECT_EQ(page.width() > page.height(), landscape);
         // Rows by what they mostly hold: the long red limit lines, the black time axis, and the
@@ -279,9 +257,7 @@ TEST_F(Report, NoCurveBeforeTheFirstSampleAndNoLimitsWithoutIdentity) {
     SetWords({{limit1Mode, 1}, {limit1Setpoint, 40}});
     RunPrintCommand(window);
     ASSERT_TRUE(boxes.empty());
-    const std::string png = (dir / "page").string();
-    Shell("pdftoppm -r 50 -aa no -aaVector no -singlefile -png " + pdfTarget + " " + png);
-    QImage page(QString::fromStdString(png + ".png"));
+    const QImage page = Page(50);
     ASSERT_FALSE(page.isNull());
     for (int y = 0; y < page.height(); ++y) {
         for (int x = 0; x < page.width(); ++x) {
@@ -289,7 +265,7 @@ TEST_F(Report, NoCurveBeforeTheFirstSampleAndNoLimitsWithoutIdentity) {
             ASSERT_FALSE(qRed(p) != qBlue(p) || qGreen(p) != qBlue(p)) << x << "," << y;
         }
     }
-    EXPECT_NE(Shell("pdftotext -layout " + pdfTarget + " -").find("Tessaron:"), std::string::npos);
+    EXPECT_THAT(Shell("pdftotext -layout " + pdfTarget + " -"), testing::HasSubstr("Tessaron:"));
 }
 
 TEST_F(Report, CancelPrintsNothingAndFailuresAreReported) {

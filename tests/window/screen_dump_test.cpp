@@ -2,14 +2,7 @@
 // reader opens with the right pixels, and every failure under the caption "Screen Dump".
 #include "output/screen_dump.h"
 
-#include <unistd.h>
-
 #include <QImage>
-#include <QMenuBar>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "platform/file_dialog.h"
 #include "window_fixture.h"
@@ -36,16 +29,6 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
 }
 uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
     return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-
-std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
 }
 
 int allocations = 0;
@@ -76,7 +59,7 @@ class ScreenDump : public KvxWindowTest {
     std::vector<uint8_t> Dump(platform::BitmapHandle bitmap) {
         std::filesystem::remove(bmpTarget);
         WriteBitmapFile(window, BuildBitmapInfo(window, bitmap), bitmap);
-        return ReadFileBytes(bmpTarget);
+        return ReadBytes(bmpTarget);
     }
 };
 
@@ -96,19 +79,16 @@ TEST_F(ScreenDump, DescriptionAndFileAtEveryDepthReadBackByQt) {
         const std::vector<uint8_t> file = Dump(bitmap);
         platform::DeleteBitmap(bitmap);
         ASSERT_GT(file.size(), 54u);
-        EXPECT_EQ(file[0], 'B');
-        EXPECT_EQ(file[1], 'M');
-        EXPECT_EQ(Le32(file, 2), file.size());
-        EXPECT_EQ(Le32(file, 10), c.offset);
-        EXPECT_EQ(Le32(file, 14), 40u);
-        EXPECT_EQ(static_cast<int32_t>(Le32(file, 18)), 5);
-        EXPECT_EQ(static_cast<int32_t>(Le32(file, 22)), 3);  // positive: bottom row first
-        EXPECT_EQ(Le16(file, 26), 1);
-        EXPECT_EQ(Le16(file, 28), c.depth);
-        EXPECT_EQ(Le32(file, 30), 0u);
-        EXPECT_EQ(Le32(file, 34), 3 * c.rowBytes);
-        EXPECT_EQ(Le32(file, 46), c.colours);
-        EXPECT_EQ(file.size(), c.offset + 3 * c.rowBytes);
+        // "BM", file size, pixel offset, header size, width, height (positive: bottom row first),
+        // planes, depth, no compression, pixel bytes, colours.
+        const uint32_t size = c.offset + 3 * c.rowBytes;
+        EXPECT_EQ(file.size(), size);
+        EXPECT_EQ(
+            (std::vector<uint32_t>{Le16(file, 0), Le32(file, 2), Le32(file, 10), Le32(file, 14),
+                                   Le32(file, 18), Le32(file, 22), Le16(file, 26), Le16(file, 28),
+                                   Le32(file, 30), Le32(file, 34), Le32(file, 46)}),
+            (std::vector<uint32_t>{'B' | 'M' << 8, size, c.offset, 40, 5, 3, 1,
+                                   static_cast<uint32_t>(c.depth), 0, 3 * c.rowBytes, c.colours}));
         QImage read;
         ASSERT_TRUE(read.loadFromData(file.data(), static_cast<int>(file.size()), "BMP"));
         ASSERT_EQ(read.size(), QSize(5, 3));
@@ -135,10 +115,10 @@ TEST_F(ScreenDump, WindowAsShownBottomRowFirstReplacingAnOldFile) {
     char identity[kIdentitySize] = "KVX-100 #42";
     StoreIdentity(identity);
     liveValues.measurement.store(57);  // not yet painted: the dump refreshes the bar itself
-    WriteFileBytes(bmpTarget, std::vector<uint8_t>(3'000'000, 0xEE));
+    WriteBytes(bmpTarget, std::vector<uint8_t>(3'000'000, 0xEE));
     RunScreenDumpCommand(window);
     EXPECT_TRUE(boxes.empty());
-    const std::vector<uint8_t> file = ReadFileBytes(bmpTarget);
+    const std::vector<uint8_t> file = ReadBytes(bmpTarget);
     ASSERT_GT(file.size(), 54u);
     EXPECT_EQ(Le32(file, 2), file.size());
     QWidget* top = platform::WindowWidget(window);
@@ -149,30 +129,27 @@ TEST_F(ScreenDump, WindowAsShownBottomRowFirstReplacingAnOldFile) {
     ASSERT_TRUE(bits == 24 || bits == 32) << bits;
     const size_t stride = (static_cast<size_t>(width) * bits / 8 + 3) / 4 * 4;
     EXPECT_EQ(file.size(), Le32(file, 10) + stride * height);
-    // Rows are stored bottom first: file row height-1-y holds window row y.
+    // Rows are stored bottom first (positive height): Qt's reader puts them back in place.
     const QPoint client = platform::ClientWidget(window)->mapTo(top, QPoint(0, 0));
     ASSERT_GT(client.y(), 0);
-    auto fileRgb = [&](int x, int y) {
-        const size_t at = Le32(file, 10) + stride * (height - 1 - y) + x * bits / 8;
-        return platform::Rgb(file[at + 2], file[at + 1], file[at]);
-    };
     QImage read;
     ASSERT_TRUE(read.loadFromData(file.data(), static_cast<int>(file.size()), "BMP"));
+    auto fileRgb = [&](int x, int y) {
+        const QRgb p = read.pixel(client.x() + x, client.y() + y);
+        return platform::Rgb(qRed(p), qGreen(p), qBlue(p));
+    };
     for (int y = 0; y < kClientHeight; y += 3) {
         for (int x = 0; x < kClientWidth; x += 3) {
             if (x >= 258 && x < 322) {
                 continue;  // the Reset buttons lie over the client image
             }
-            const uint32_t want = platform::GetClientPixel(window, x, y);
-            ASSERT_EQ(fileRgb(client.x() + x, client.y() + y), want) << x << "," << y;
-            const QRgb p = read.pixel(client.x() + x, client.y() + y);
-            ASSERT_EQ(platform::Rgb(qRed(p), qGreen(p), qBlue(p)), want) << x << "," << y;
+            ASSERT_EQ(fileRgb(x, y), platform::GetClientPixel(window, x, y)) << x << "," << y;
         }
     }
     // The identity bar was refreshed before the capture: the identity is in the picture.
     bool dark = false;
     for (int x = 120; x < 300 && !dark; ++x) {
-        dark = fileRgb(client.x() + x, client.y() + 35) == platform::Rgb(0, 0, 0);
+        dark = fileRgb(x, 35) == platform::Rgb(0, 0, 0);
     }
     EXPECT_TRUE(dark);
 }

@@ -6,15 +6,10 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "app/commands.h"
 #include "app/main_window.h"
-#include "link/protocol.h"
 #include "link/tx_ring.h"
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"
@@ -22,6 +17,7 @@
 #include "platform/window_widgets.h"
 #include "records/settings.h"
 #include "records/window_state.h"
+#include "support/process_test.h"
 
 // Puts every process-wide record the window uses back into its start-up state. No link thread
 // runs between tests, so the records can simply be built anew.
@@ -48,11 +44,6 @@ class KvxWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         previousDir = std::filesystem::current_path();
-        dir = std::filesystem::temp_directory_path() /
-              ("kvx_window_" +
-               std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
         std::filesystem::current_path(dir);
         for (int port = 1; port <= 8; ++port) {
             setenv(("KVXMON_COM" + std::to_string(port)).c_str(), (dir / "absent").c_str(), 1);
@@ -68,7 +59,6 @@ class KvxWindowTest : public ::testing::Test {
         Stop();
         platform::SetMessageBoxHook(nullptr);
         std::filesystem::current_path(previousDir);
-        std::filesystem::remove_all(dir);
     }
     // Starts the window as the program entry does and paints its first picture.
     platform::WindowHandle Start() {
@@ -120,9 +110,7 @@ class KvxWindowTest : public ::testing::Test {
     // Hands the parser long messages, as the reader thread would.
     void Feed(std::initializer_list<uint16_t> words) {
         for (uint16_t word : words) {
-            uint8_t bytes[kLongMessageSize];
-            EncodeLongMessage(word, bytes);
-            ParseReceived(bytes, kLongMessageSize);
+            ParseReceived(Bytes(word).data(), kLongMessageSize);
         }
     }
     std::vector<uint32_t> Capture(const platform::Rect& area) {
@@ -136,6 +124,7 @@ class KvxWindowTest : public ::testing::Test {
     }
 
     platform::WindowHandle window = nullptr;
-    std::filesystem::path dir, previousDir;
+    TempFolder scratch;
+    std::filesystem::path dir = scratch.path, previousDir;
     quint64 keyTime = 1000;  // the server time of the key events, in ms
 };

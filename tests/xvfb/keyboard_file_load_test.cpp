@@ -2,58 +2,22 @@
 // keyboard alone (Alt+F, L, a full path typed into the file name field, Return) loads a parameter
 // file whose 22 words must then reach the wire in the transfer order, followed by the poll that
 // confirms them.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "link/protocol.h"
 #include "params/parameter_file.h"
 #include "params/parameter_set.h"
 #include "support/process_test.h"
 #include "window/fake_device.h"
 
-extern char** environ;
-
 namespace {
-
-struct Child {
-    pid_t pid = -1;
-    ~Child() { Stop(); }
-    void Stop() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-            pid = -1;
-        }
-    }
-};
 
 class KeyboardFileLoad : public ::testing::Test {
   protected:
     std::string display;
     std::string Run(const std::string& xdotoolArgs) {
-        const std::string command = "DISPLAY=" + display + " xdotool " + xdotoolArgs + " 2>&1";
-        std::string out;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            char buffer[256];
-            while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-                out += buffer;
-            }
-            pclose(pipe);
-        }
+        std::string out = Shell("DISPLAY=" + display + " xdotool " + xdotoolArgs + " 2>&1");
         while (!out.empty() && out.back() == '\n') {
             out.pop_back();
         }
@@ -66,7 +30,7 @@ class KeyboardFileLoad : public ::testing::Test {
             if (!id.empty() && id.find_first_not_of("0123456789\n") == std::string::npos) {
                 return id.substr(0, id.find('\n'));
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            SleepMs(100);
         }
         return "";
     }
@@ -81,9 +45,8 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     display = server.display;
     FakeDevice device(false);  // silent: the confirming poll is the last thing awaited
 
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("kvx_xvfb_" + std::to_string(getpid()));
-    std::filesystem::remove_all(dir);
+    TempFolder folder;
+    const std::filesystem::path dir = folder.path;
     std::filesystem::create_directories(dir / "sub folder");
     std::filesystem::create_directories(dir / "runtime");
     std::filesystem::permissions(dir / "runtime", std::filesystem::perms::owner_all);
@@ -96,8 +59,7 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
         record[2 * i] = static_cast<uint8_t>(value & 0xFF);
         record[2 * i + 1] = static_cast<uint8_t>(value >> 8);
     }
-    for (int word :
-         {0, 5, 10, 13, 15, 16, 17, 3, 8, 21, 18, 1, 6, 11, 12, 4, 9, 20, 19, 14, 2, 7}) {
+    for (int word : kTransferOrder) {
         expected.push_back(static_cast<uint16_t>(kParameterTable[word].transferCode +
                                                  (record[2 * word] | record[2 * word + 1] << 8)));
     }
@@ -106,50 +68,27 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     const std::string file = (dir / "sub folder" / "typed.kvx").string();
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<char*>(record), sizeof record);
 
-    Child program;
-    {
-        std::vector<std::string> env = {"DISPLAY=" + display,
-                                        "KVXMON_COM1=" + device.path(),
-                                        "QT_QPA_PLATFORM=xcb",
-                                        "HOME=" + dir.string(),
-                                        "XDG_RUNTIME_DIR=" + (dir / "runtime").string(),
-                                        "LANG=C.UTF-8"};
-        if (const char* path = std::getenv("PATH")) {
-            env.push_back(std::string("PATH=") + path);
-        }
-        for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"}) {
-            if (const char* value = std::getenv(name)) {
-                env.push_back(std::string(name) + "=" + value);
-            }
-        }
-        std::vector<char*> envp;
-        for (auto& entry : env) {
-            envp.push_back(entry.data());
-        }
-        envp.push_back(nullptr);
-        std::string programPath = KVXMON_BUILT;
-        char* argv[] = {programPath.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-        ASSERT_EQ(posix_spawn(&program.pid, argv[0], &actions, nullptr, argv, envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
-    }
+    Process program;
+    program.pid = Spawn(
+        {KVXMON_BUILT}, folder.path,
+        {"DISPLAY=" + display, "KVXMON_COM1=" + device.path(), "QT_QPA_PLATFORM=xcb",
+         "HOME=" + dir.string(), "XDG_RUNTIME_DIR=" + (dir / "runtime").string(), "LANG=C.UTF-8"});
+    ASSERT_GT(program.pid, 0);
 
     const std::string window = WaitForWindow("Korvex Configuration tool", 20000);
     ASSERT_FALSE(window.empty()) << "kvxmon showed no window";
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // start-up polls
+    SleepMs(1500);  // start-up polls
     const size_t before = device.Received().size();
 
     // No window manager gives the focus: the test does, as a click would.
     Run("windowfocus --sync " + window);
     Run("key alt+f");
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    SleepMs(400);
     Run("key l");
     ASSERT_FALSE(WaitForWindow("Open", 10000).empty()) << "Alt+F, L opened no file dialog";
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    SleepMs(300);
     Run("type --delay 15 '" + file + "'");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    SleepMs(300);
     Run("key Return");
 
     // 22 ticks of 47 ms, then the poll.
@@ -161,10 +100,6 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     }
     words.resize(std::min(words.size(), expected.size()));
     EXPECT_EQ(words, expected);
-
-    program.Stop();
-    server.Stop();
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
