@@ -160,15 +160,15 @@ TEST_F(Link, AGatheringReaderLosesNoByteAndStillClosesPromptly) {
     ASSERT_EQ(OpenLink(1, 9600), 1);
     std::vector<uint8_t> stream;
     for (int i = 0; i < 30; ++i) {
-        const auto message = Short(static_cast<uint8_t>(i));
+        const auto message = ShortBytes(static_cast<uint8_t>(i));
         stream.insert(stream.end(), message.begin(), message.end());
         device.Write(message);
         SleepMs(5);
     }
-    ASSERT_TRUE(WaitUntil([] { return recordedCount.load() >= 120; }, 2000));
+    ASSERT_TRUE(WaitUntil([] { return Recorded().size() >= 120; }, 2000));
     EXPECT_EQ(Recorded(), stream);
     EXPECT_EQ(liveValues.measurement.load(), 29);
-    device.Write(Short(7));
+    device.Write(ShortBytes(7));
     SleepMs(5);  // the reader is in its gather wait now
     const auto start = Clock::now();
     CloseLink();
