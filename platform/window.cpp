@@ -76,7 +76,10 @@ struct WindowObject {
     bool destroying = false;
     bool paintedOnce = false;  // a paint has ended, so the image holds the program's picture
     // Painted pixels not yet handed to Qt, and when Qt last got some.
-    QRegion flushRegion;
+    // One rectangle, not a region: Qt copies a single rectangle with a plain row copy, while a
+    // region of several goes through its span blending, which is slower and hands large areas
+    // to a thread pool.
+    QRect flushRect;
     std::chrono::steady_clock::time_point lastFlush;
     std::unique_ptr<QTimer> flushTimer;
 
@@ -387,13 +390,13 @@ void FlushNow(WindowObject* window) {
         window->flushTimer->stop();
     }
     window->lastFlush = std::chrono::steady_clock::now();
-    if (!window->flushRegion.isEmpty()) {
-        window->client->update(std::exchange(window->flushRegion, QRegion()));
+    if (!window->flushRect.isEmpty()) {
+        window->client->update(std::exchange(window->flushRect, QRect()));
     }
 }
 
 void QueueFlush(WindowObject* window, const QRegion& region) {
-    window->flushRegion += region;
+    window->flushRect |= region.boundingRect();
     const auto now = std::chrono::steady_clock::now();
     const auto next = window->lastFlush + kFramePeriod;
     if (now >= next - kFrameTolerance) {
