@@ -18,7 +18,6 @@
 #include <cstring>
 #include <string_view>
 #include <tuple>
-#include <tuple>
 #include <utility>
 #include <vector>
 

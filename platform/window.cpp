@@ -75,10 +75,9 @@ struct WindowObject {
     QRect erasedChange;  // pixels the erase of this paint changed
     bool destroying = false;
     bool paintedOnce = false;  // a paint has ended, so the image holds the program's picture
-    // Painted pixels not yet handed to Qt, and when Qt last got some.
-    // One rectangle, not a region: Qt copies a single rectangle with a plain row copy, while a
-    // region of several goes through its span blending, which is slower and hands large areas
-    // to a thread pool.
+    // Painted pixels not yet handed to Qt, and when Qt last got some. One rectangle, not a
+    // region: Qt copies a single rectangle with a plain row copy, while a region of several goes
+    // through its span blending, which is slower and hands large areas to a thread pool.
     QRect flushRect;
     std::chrono::steady_clock::time_point lastFlush;
     std::unique_ptr<QTimer> flushTimer;
@@ -395,8 +394,8 @@ void FlushNow(WindowObject* window) {
     }
 }
 
-void QueueFlush(WindowObject* window, const QRegion& region) {
-    window->flushRect |= region.boundingRect();
+void QueueFlush(WindowObject* window, const QRect& rect) {
+    window->flushRect |= rect;
     const auto now = std::chrono::steady_clock::now();
     const auto next = window->lastFlush + kFramePeriod;
     if (now >= next - kFrameTolerance) {
@@ -845,7 +844,7 @@ void EndPaint(WindowHandle window, DeviceContext dc) {
     // Only what the paint changed goes to the screen; a paint that changed no pixel (a graph
     // tick without a new sample) is neither copied to the backing store nor flushed.
     if (!changed.isEmpty()) {
-        QueueFlush(window, window->paintRegion & changed);
+        QueueFlush(window, (window->paintRegion & changed).boundingRect());
     }
     window->paintRegion = QRegion();
     // Invalidated while it painted: that part is painted next.
@@ -864,7 +863,7 @@ DeviceContext GetDC(WindowHandle window) {
 void ReleaseDC(WindowHandle window, DeviceContext dc) {
     DeleteImageContext(dc);
     if (IsLive(window) && dc != nullptr) {
-        QueueFlush(window, QRegion(window->image.rect()));
+        QueueFlush(window, window->image.rect());
     }
 }
 

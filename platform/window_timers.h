@@ -23,13 +23,12 @@ class WindowTimers {
     // Stops it; a tick that fell due in the same wake-up but is not delivered yet is dropped.
     void Kill(int id);
     void KillAll();
-    bool IsActive(int id) const { return timers_.count(id) != 0; }
 
+  private:
     // How far a timer may move from its due time to share a wake-up: a quarter of its period,
     // at most 12 ms. A window system's timers are coarser than that.
     static Clock::duration Slack(int periodMs);
 
-  private:
     struct Entry {
         Clock::duration period;
         Clock::time_point due;

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QRegion>
+#include <algorithm>
 #include <climits>
 
 #include "platform/device_context.h"
