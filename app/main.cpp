@@ -8,6 +8,7 @@
 #include "platform/signals.h"
 #include "platform/window.h"
 #include "records/settings.h"
+#include "records/window_state.h"
 
 namespace {
 
@@ -38,6 +39,32 @@ int AnswerInfoOption(int argc, char** argv) {
     return -1;
 }
 
+// The window system ends the process by itself when its connection breaks (the X server or the
+// Wayland compositor went away): Qt then calls exit(1) from inside its event processing, and no
+// close reaches the window. exit() still runs this handler, on the window thread, before the
+// program's own objects are torn down, so what the close would do is done here: the settings
+// saved and the link closed, its threads joined and the line's own settings restored. While the
+// main window lives nothing of ours calls exit(), so an exit then is the display's loss; after an
+// orderly close the window is gone and there is nothing left to do. No window-system call here:
+// the connection is dead and Qt's own objects may already be gone.
+void EndAsByCloseOnDisplayLoss() {
+    if (mainWindow.load(std::memory_order_acquire) == nullptr) {
+        return;
+    }
+    mainWindow.store(nullptr, std::memory_order_release);
+    const int32_t saved = SaveSettings(settings);
+    CloseLink();
+    if (saved == 0) {
+        std::fputs("kvxmon: the connection to the display was lost; settings saved, port closed\n",
+                   stderr);
+    } else {
+        std::fprintf(stderr,
+                     "kvxmon: the connection to the display was lost; port closed, settings not "
+                     "saved (%ld)\n",
+                     static_cast<long>(saved));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,6 +77,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     platform::CloseWindowsOnTerminationSignals();
+    std::atexit(EndAsByCloseOnDisplayLoss);
     // The window shows at most 25 frames a second and reads the values every 20 ms or slower:
     // bytes that wait up to 40 ms in the kernel change nothing a person sees, and spare the
     // process a wake-up for every message.
@@ -57,6 +85,9 @@ int main(int argc, char** argv) {
     SetSettingsDefaults(settings);
     platform::WindowHandle window = StartMainWindow();
     if (window == nullptr) {
+        // A window destroyed while it was being created may have opened the link after its
+        // destruction had closed it; no thread outlives main.
+        CloseLink();
         return 0;
     }
     // For demonstrations: KVXMON_SCREENSHOT=file.png saves the client image after
@@ -68,5 +99,9 @@ int main(int argc, char** argv) {
         }
         ScheduleScreenshot(window, path, (seconds > 0 ? seconds : 1) * 1000);
     }
-    return platform::RunMessageLoop();
+    const int code = platform::RunMessageLoop();
+    // Whatever ended the loop, the link is closed before main returns: its threads must not run
+    // into the program's teardown.
+    CloseLink();
+    return code;
 }

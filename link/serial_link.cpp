@@ -25,12 +25,34 @@ constexpr int kReopenIntervalMs = 1000;
 // The reason given when the system refused an event or a thread (ENOMEM).
 constexpr int32_t kNoResources = 12;
 
+void ReleaseLink();
+
 struct LinkState {
     platform::SerialPortHandle portHandle = nullptr;
     platform::EventHandle readerStopEvent = nullptr;
     platform::EventHandle writerStopEvent = nullptr;
     std::thread reader;
     std::thread writer;
+
+    LinkState() = default;
+    LinkState(const LinkState&) = delete;
+    LinkState& operator=(const LinkState&) = delete;
+    // A running thread destroyed ends the process with std::terminate, the line left raw and
+    // locked. The program closes the link itself on every way out it controls; this is for an
+    // exit() that comes from elsewhere while the link is open.
+    ~LinkState() { Stop(); }
+
+    // Stops and joins both threads, then releases the port (its line settings restored).
+    void Stop() {
+        if (portHandle == nullptr) {
+            return;
+        }
+        platform::SetEvent(readerStopEvent);
+        platform::SetEvent(writerStopEvent);
+        reader.join();
+        writer.join();
+        ReleaseLink();
+    }
 };
 
 // Window thread only: the threads get their port and events as arguments.
@@ -189,14 +211,7 @@ int OpenLinkByName(const char* name, int baud) {
 }
 
 void CloseLink() {
-    if (linkState.portHandle == nullptr) {
-        return;
-    }
-    platform::SetEvent(linkState.readerStopEvent);
-    platform::SetEvent(linkState.writerStopEvent);
-    linkState.reader.join();
-    linkState.writer.join();
-    ReleaseLink();
+    linkState.Stop();
 }
 
 int32_t LinkOpenError() {

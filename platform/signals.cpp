@@ -10,9 +10,10 @@
 #include <QApplication>
 #include <QDialog>
 #include <QSocketNotifier>
-#include <QThread>
 #include <QTimer>
 #include <cerrno>
+#include <ctime>
+#include <utility>
 #include <vector>
 
 #include "platform/window.h"
@@ -25,8 +26,28 @@ namespace {
 // is installed, so a plain int that is only read there is enough.
 volatile sig_atomic_t writeEnd = -1;
 
+// A request that comes this long after the first ends the program at once: the close hangs.
+// Requests closer together are one: a closing terminal sends SIGHUP twice within moments (the
+// kernel to the foreground job, then the shell to each of its jobs), and that must not cut short
+// the close the first one started, with the line left raw.
+constexpr long kHungCloseMs = 2000;
+// Only the handler touches these, and the handler is never interrupted by itself (sa_mask).
+volatile sig_atomic_t requested = 0;
+timespec firstRequest{};
+
 void OnTerminationSignal(int signalNumber) {
     const int savedErrno = errno;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    if (requested == 0) {
+        requested = 1;
+        firstRequest = now;
+    } else if ((now.tv_sec - firstRequest.tv_sec) * 1000L +
+                   (now.tv_nsec - firstRequest.tv_nsec) / 1000000L >=
+               kHungCloseMs) {
+        signal(signalNumber, SIG_DFL);
+        raise(signalNumber);
+    }
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     // A full pipe already holds a request; losing this byte loses nothing.
     [[maybe_unused]] const ssize_t written = write(writeEnd, &byte, 1);
@@ -53,17 +74,24 @@ void DismissPopupsAndBoxes() {
     }
 }
 
+// Runs every 20 ms from the first request until the program ends.
 void CloseEverything() {
+    static bool closed = false;
     DismissPopupsAndBoxes();
-    // The windows are closed from the outermost message loop only. Inside a box's nested loop the
-    // window procedure that opened the box is still on the stack (perhaps still creating the
-    // window), and destroying the window under it would leave it working on a dead window; so
-    // wait until the dismissed boxes have returned.
-    if (QThread::currentThread()->loopLevel() > 1 || QApplication::activeModalWidget() != nullptr ||
+    // Scheduled before the windows are closed, so that a box the close itself opens (settings not
+    // saved) is dismissed too: a request to end must not wait for a person who may not be there.
+    // A fresh timer each time, because Qt does not fire a timer inside its own running handler.
+    QTimer::singleShot(20, qApp, CloseEverything);
+    // The windows are closed from the main message loop only. Inside a box's nested loop the
+    // window procedure that opened the box is still on the stack, and destroying the window under
+    // it would leave it working on a dead window. That includes a box shown while the window is
+    // being created, whose loop is the only one then: the creation would go on (and open the
+    // port) for a window already destroyed. So wait until the dismissed boxes have returned.
+    if (closed || !InMainMessageLoop() || QApplication::activeModalWidget() != nullptr ||
         QApplication::activePopupWidget() != nullptr) {
-        QTimer::singleShot(20, qApp, CloseEverything);
         return;
     }
+    closed = true;
     // As by each window's close button, shown yet or not: the window procedure decides, and
     // its default processing destroys the window.
     const std::vector<WindowHandle> windows = LiveWindowHandles();
@@ -96,15 +124,19 @@ bool CloseWindowsOnTerminationSignals() {
         while (read(readEnd, bytes, sizeof bytes) > 0) {
             any = true;
         }
-        if (any) {
+        // The first request starts the closing; later ones find it under way.
+        static bool started = false;
+        if (any && !std::exchange(started, true)) {
             CloseEverything();
         }
     });
     struct sigaction action {};
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
-    // A second request of the same kind takes the default action: it ends a close that hangs.
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        sigaddset(&action.sa_mask, signalNumber);
+    }
+    action.sa_flags = SA_RESTART;
     bool installed = true;
     for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
         installed = sigaction(signalNumber, &action, nullptr) == 0 && installed;

@@ -93,6 +93,8 @@ std::vector<WindowObject*> liveWindows;
 // not be deleted at once (the handler would return into a deleted object).
 int entryDepth = 0;
 bool loopRunning = false;
+// The event loop level of RunMessageLoop's loop; a box or dialog opened from it runs deeper.
+int mainLoopLevel = 0;
 // While a window's timer ticks are delivered: the window, and the event loop level they run in.
 WindowObject* tickWindow = nullptr;
 int tickLoopLevel = 0;
@@ -603,6 +605,7 @@ int RunMessageLoop() {
     int code = quitCode;
     if (!quitPending) {
         loopRunning = true;
+        mainLoopLevel = QThread::currentThread()->loopLevel() + 1;
         code = QCoreApplication::exec();
         loopRunning = false;
     }
@@ -921,6 +924,10 @@ QAction* FindMenuAction(WindowHandle window, int commandId) {
 
 std::vector<WindowHandle> LiveWindowHandles() {
     return liveWindows;
+}
+
+bool InMainMessageLoop() {
+    return loopRunning && QThread::currentThread()->loopLevel() == mainLoopLevel;
 }
 
 }  // namespace platform

@@ -18,5 +18,8 @@ QWidget* ClientWidget(WindowHandle window);
 QAction* FindMenuAction(WindowHandle window, int commandId);
 // Every live window, in the order they were created.
 std::vector<WindowHandle> LiveWindowHandles();
+// True while RunMessageLoop's own loop handles the event, not a box's or a dialog's loop inside
+// it, nor a box shown while the window is still being created (before any loop runs).
+bool InMainMessageLoop();
 
 }  // namespace platform
