@@ -1,23 +1,14 @@
 // The whole program against kvxsim: a termination signal ends it the way the user's close does,
 // with the settings file written and the serial line's own settings given back.
 #include <gtest/gtest.h>
-#include <termios.h>
-
-#include <cstring>
 
 #include "support/process_test.h"
 
 namespace {
 
-bool SameLineSettings(const termios& a, const termios& b) {
-    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-           a.c_lflag == b.c_lflag && cfgetispeed(&a) == cfgetispeed(&b) &&
-           cfgetospeed(&a) == cfgetospeed(&b) && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
-}
-
-// Sends the signal once the program runs (its settings file exists and, given a line, it has
-// switched the line to 9600), after taking the settings file away: only the close writes it
-// again. Then the program must be gone within 1 s, by its own exit with status 0.
+// Sends the signal once the program runs (its settings file exists and it has switched the line to
+// 9600), after taking the settings file away: only the close writes it again. Then the program must
+// be gone within 1 s, by its own exit with status 0.
 void SignalAndExpectOrderlyExit(const TempFolder& folder, const std::string& port, int line,
                                 int signalNumber) {
     const std::string settingsFile = folder.path + "/KVXMon.cnf";
@@ -33,11 +24,11 @@ void SignalAndExpectOrderlyExit(const TempFolder& folder, const std::string& por
     termios running{};
     ASSERT_TRUE(WaitUntil(
         [&] {
-            return std::filesystem::exists(settingsFile) &&
-                   (line < 0 || (tcgetattr(line, &running) == 0 && cfgetospeed(&running) == B9600));
+            return std::filesystem::exists(settingsFile) && tcgetattr(line, &running) == 0 &&
+                   cfgetospeed(&running) == B9600;
         },
         10000));
-    // Let it reach its message loop (or its start-up box).
+    // Let it reach its message loop.
     SleepMs(300);
     ASSERT_TRUE(std::filesystem::remove(settingsFile));
 
@@ -61,16 +52,9 @@ TEST_P(TerminationSignal, ClosesAsTheUserDoes) {
     ASSERT_TRUE(sim.Start({}));
     const std::string& link = sim.link;
 
-    // The line as some other program left it: canonical, echoing, 1200 baud, 7 bits.
     const int line = open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(line, 0);
-    termios original{};
-    ASSERT_EQ(tcgetattr(line, &original), 0);
-    original.c_lflag |= ICANON | ECHO;
-    original.c_cflag = (original.c_cflag & ~CSIZE) | CS7;
-    cfsetspeed(&original, B1200);
-    ASSERT_EQ(tcsetattr(line, TCSANOW, &original), 0);
-    ASSERT_EQ(tcgetattr(line, &original), 0);
+    const termios original = SetForeignLineSettings(line);
 
     SignalAndExpectOrderlyExit(folder, link, line, GetParam());
     termios after{};
@@ -85,13 +69,5 @@ INSTANTIATE_TEST_SUITE_P(Signals, TerminationSignal, ::testing::Values(SIGTERM, 
                                                 : info.param == SIGINT ? "Int"
                                                                        : "Hup");
                          });
-
-// Without a device the start-up box (port not opened) waits for the user; the signal dismisses
-// it and closes the window all the same.
-TEST(TerminationSignalAtStartUpBox, ClosesAsTheUserDoes) {
-    TempFolder folder;
-    ASSERT_FALSE(folder.path.empty());
-    SignalAndExpectOrderlyExit(folder, folder.path + "/no-such-port", -1, SIGTERM);
-}
 
 }  // namespace

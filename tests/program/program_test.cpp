@@ -2,6 +2,7 @@
 // key auto-repeat on, driven from outside by xdotool, with a fake device on a pty that counts the
 // commands on the wire and streams measurements for the trend graph.
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 
 #include <QImage>
@@ -122,4 +123,154 @@ TEST(Program, HeldKeysActOnceOnARealXServer) {
     };
     EXPECT_GT(curvePixels(255), 0);
     EXPECT_EQ(curvePixels(135), 0) << "the graph ran on: Pause toggled an even number of times";
+}
+
+namespace {
+
+// A settings record whose every field differs from the defaults, reserved bytes included, so a
+// file written from anything but the record read shows. English, so the boxes carry the English
+// captions.
+std::vector<uint8_t> StoredSettings() {
+    std::vector<uint8_t> record(280);
+    for (size_t i = 0; i < record.size(); ++i) {
+        record[i] = static_cast<uint8_t>(i * 7 + 3);
+    }
+    // COM1, roll 60 s, stop at alarm on, English.
+    for (auto [at, value] : {std::pair{0, 1}, {260, 2}, {262, 1}, {264, 0}}) {
+        record[at] = static_cast<uint8_t>(value);
+        record[at + 1] = 0;
+    }
+    return record;
+}
+
+// kvxmon on the given X server with COM1 on port, in folder, its stderr into folder/stderr. In the
+// sanitizer builds the exit status includes the leak check; the font library keeps its cache for
+// the life of the process, which is no leak of ours.
+pid_t StartKvxmon(const XServer& server, const std::string& port, const TempFolder& folder) {
+    std::ofstream(folder / "lsan.supp") << "leak:libfontconfig.so\n";
+    const int err = open((folder / "stderr").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const pid_t pid =
+        Spawn({KVXMON_BUILT}, folder.path,
+              {"DISPLAY=" + server.display, "QT_QPA_PLATFORM=xcb", "KVXMON_COM1=" + port,
+               "LSAN_OPTIONS=suppressions=" + (folder / "lsan.supp") + ":print_suppressions=0"},
+              -1, err);
+    close(err);
+    return pid;
+}
+
+bool WindowShows(const XServer& server, const char* name) {
+    return RunToEnd(
+               {"timeout", "20", "xdotool", "search", "--sync", "--onlyvisible", "--name", name},
+               {"DISPLAY=" + server.display}) == 0;
+}
+
+}  // namespace
+
+// The boxes that can stand open at start-up, each ended by every termination signal: the program
+// ends as by its close, whether the port opens after the box (settings file unreadable) or is
+// held by another program (the line must then stay exactly as its holder has it).
+TEST(Program, TerminationSignalsAtStartUpBoxesEndItAsAClose) {
+    if (!OnPath("Xvfb") || !OnPath("xdotool")) {
+        GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
+    }
+    ForgetDisplayAndPorts();
+    XServer server;
+    ASSERT_TRUE(server.Start("1024x768x24")) << "Xvfb did not start";
+    struct Case {
+        const char* box;  // its caption
+        int signal;
+        int times;  // a closing terminal sends SIGHUP twice at once
+    };
+    const Case cases[] = {{"Error!", SIGTERM, 1},       {"Error!", SIGINT, 1},
+                          {"Error!", SIGHUP, 2},        {"Communication", SIGTERM, 1},
+                          {"Communication", SIGINT, 1}, {"Communication", SIGHUP, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.box) + " box, signal " + std::to_string(c.signal));
+        const bool portHeld = std::string(c.box) == "Communication";
+        FakeDevice device(false);
+        TempFolder dir;
+        // An empty settings file cannot be read: its box comes before the port is opened, and
+        // the close writes the defaults. A held port keeps the stored record, marked not open.
+        std::vector<uint8_t> expected = StoredSettings();
+        WriteBytes(dir / "KVXMon.cnf", portHeld ? expected : std::vector<uint8_t>{});
+        if (portHeld) {
+            expected[0] = 11;
+        } else {
+            expected.assign(280, 0);
+            expected[0] = 1;
+            expected[260] = 1;
+        }
+        const int line = open(device.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(line, 0);
+        const termios original = SetForeignLineSettings(line);
+        ASSERT_TRUE(!portHeld || flock(line, LOCK_EX | LOCK_NB) == 0);
+
+        Process kvxmon;
+        kvxmon.pid = StartKvxmon(server, device.path(), dir);
+        ASSERT_GT(kvxmon.pid, 0);
+        ASSERT_TRUE(WindowShows(server, c.box)) << "the box did not appear";
+        for (int i = 0; i < c.times; ++i) {
+            ASSERT_EQ(kill(kvxmon.pid, c.signal), 0);
+            SleepMs(2);
+        }
+        int status = 0;
+        ASSERT_TRUE(Reap(kvxmon.pid, 5000, &status)) << "still running 5 s after the signal";
+        kvxmon.pid = -1;
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << ReadText(dir / "stderr");
+        termios after{};
+        ASSERT_EQ(tcgetattr(line, &after), 0);
+        EXPECT_TRUE(SameLineSettings(original, after)) << "the line's settings were not restored";
+        EXPECT_FALSE(LineExclusive(line));
+        EXPECT_EQ(ReadBytes(dir / "KVXMon.cnf"), expected);
+        close(line);
+    }
+}
+
+// The X server goes away under a running KVXMon that streams from its device: it ends as by its
+// close, with status 1 and one line that says why.
+TEST(Program, ALostDisplayEndsItAsAClose) {
+    if (!OnPath("Xvfb") || !OnPath("xdotool")) {
+        GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
+    }
+    ForgetDisplayAndPorts();
+    XServer server;
+    ASSERT_TRUE(server.Start("1024x768x24")) << "Xvfb did not start";
+    FakeDevice device(false);
+    device.measurement.store(40);
+    TempFolder dir;
+    const std::vector<uint8_t> stored = StoredSettings();
+    WriteBytes(dir / "KVXMon.cnf", stored);
+    const int line = open(device.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(line, 0);
+    const termios original = SetForeignLineSettings(line);
+
+    Process kvxmon;
+    kvxmon.pid = StartKvxmon(server, device.path(), dir);
+    ASSERT_GT(kvxmon.pid, 0);
+    ASSERT_TRUE(WindowShows(server, "Korvex Configuration tool")) << "the window did not appear";
+    termios running{};
+    ASSERT_EQ(tcgetattr(line, &running), 0);
+    ASSERT_EQ(cfgetospeed(&running), B9600) << "the port is not open";
+    SleepMs(500);  // streaming, painting, ticking
+    // Only the close writes the file again.
+    ASSERT_TRUE(std::filesystem::remove(dir / "KVXMon.cnf"));
+    server.Stop();
+
+    int status = 0;
+    ASSERT_TRUE(Reap(kvxmon.pid, 5000, &status)) << "still running 5 s after the display went";
+    kvxmon.pid = -1;
+    const std::string said = ReadText(dir / "stderr");
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1) << said;
+    const auto lines = Lines(said);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "kvxmon: the connection to the display was lost; settings saved, port "
+                         "closed"),
+              1)
+        << said;
+    termios after{};
+    ASSERT_EQ(tcgetattr(line, &after), 0);
+    EXPECT_TRUE(SameLineSettings(original, after)) << "the line's settings were not restored";
+    EXPECT_FALSE(LineExclusive(line));
+    EXPECT_EQ(ReadBytes(dir / "KVXMon.cnf"), stored);
+    close(line);
 }

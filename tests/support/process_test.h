@@ -8,11 +8,14 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -179,6 +182,29 @@ inline bool OpenPty(int& master, int& slave, std::string& path) {
     path = ptsname(master);
     slave = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     return slave >= 0 && platform::ConfigureRawLine(slave, 9600);
+}
+
+// Gives a line the settings another program may have left on it (canonical, echoing, 1200 baud,
+// 7 bits, all unlike the program's raw 9600 8N1) and returns them as the line reports them.
+inline termios SetForeignLineSettings(int fd) {
+    termios t{};
+    tcgetattr(fd, &t);
+    t.c_lflag |= ICANON | ECHO;
+    t.c_cflag = (t.c_cflag & ~CSIZE) | CS7;
+    cfsetspeed(&t, B1200);
+    tcsetattr(fd, TCSANOW, &t);
+    tcgetattr(fd, &t);
+    return t;
+}
+inline bool SameLineSettings(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && cfgetispeed(&a) == cfgetispeed(&b) &&
+           cfgetospeed(&a) == cfgetospeed(&b) && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+// Whether the terminal still refuses other openers (TIOCEXCL left set).
+inline bool LineExclusive(int fd) {
+    int exclusive = 0;
+    return ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
 }
 
 // Xvfb on a display number of its own choosing, told back through -displayfd, so parallel runs
