@@ -51,7 +51,6 @@ void EndAsByCloseOnDisplayLoss() {
     if (mainWindow.load(std::memory_order_acquire) == nullptr) {
         return;
     }
-    mainWindow.store(nullptr, std::memory_order_release);
     const int32_t saved = SaveSettings(settings);
     CloseLink();
     if (saved == 0) {
