@@ -9,16 +9,19 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -259,9 +262,71 @@ class ModalDialog : public QDialog {
     DialogObject* dialog_;
 };
 
+// The page keys of a sheet: +1 for Ctrl+Tab and Ctrl+PageDown, -1 for Ctrl+Shift+Tab and
+// Ctrl+PageUp, 0 for any other key.
+int PageStep(const QKeyEvent* key) {
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    const bool shift = modifiers == (Qt::ControlModifier | Qt::ShiftModifier);
+    if (modifiers != Qt::ControlModifier && !shift) {
+        return 0;
+    }
+    switch (key->key()) {
+        case Qt::Key_Tab:
+            return shift ? -1 : 1;
+        case Qt::Key_Backtab:  // Shift+Tab as X reports it
+            return -1;
+        case Qt::Key_PageDown:
+            return shift ? 0 : 1;
+        case Qt::Key_PageUp:
+            return shift ? 0 : -1;
+        default:
+            return 0;
+    }
+}
+
+// Where the focus goes on a page: its first control that takes it, else the tabs.
+void FocusFirstControl(DialogObject* sheet, DialogObject* page) {
+    for (QWidget* control : page->focusOrder) {
+        if (control->isEnabled()) {
+            control->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+    sheet->tabs->tabBar()->setFocus(Qt::TabFocusReason);
+}
+
 class SheetDialog : public QDialog {
   public:
     SheetDialog(DialogObject* sheet, QWidget* owner) : QDialog(owner), sheet_(sheet) {}
+
+    // The page keys switch pages from whatever control has the focus. They are taken before the
+    // control sees them: a list would otherwise move its selection on Ctrl+PageDown and swallow
+    // Ctrl+Tab, and OK would then send a value nobody chose.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) {
+            return QDialog::eventFilter(watched, event);
+        }
+        const int step = PageStep(static_cast<QKeyEvent*>(event));
+        if (step == 0) {
+            return QDialog::eventFilter(watched, event);
+        }
+        if (!sheet_->finishing) {
+            StepPage(step);
+        }
+        return true;
+    }
+
+    // A page key that no control had: the focus is on the sheet itself.
+    void keyPressEvent(QKeyEvent* key) override {
+        if (const int step = PageStep(key); step != 0 && !sheet_->finishing) {
+            StepPage(step);
+        } else if (step == 0) {
+            QDialog::keyPressEvent(key);
+        }
+    }
+
+    // Watches a control for the page keys.
+    void Watch(QWidget* control) { control->installEventFilter(this); }
 
     void accept() override {
         if (sheet_->finishing) {
@@ -289,6 +354,19 @@ class SheetDialog : public QDialog {
     }
 
   private:
+    // The next or previous page, round the end, chosen as a click on its tab would choose it
+    // (the same kill-active and set-active). The focus then goes to the new page's first
+    // control, or stays on the tabs when it was there, or where it is when the page stayed.
+    void StepPage(int step) {
+        const int count = sheet_->tabs->count();
+        const int target = ((sheet_->current + step) % count + count) % count;
+        const bool onTabs = sheet_->tabs->tabBar()->hasFocus();
+        sheet_->tabs->setCurrentIndex(target);
+        if (sheet_->current == target && !onTabs) {
+            FocusFirstControl(sheet_, sheet_->pages[static_cast<size_t>(target)].get());
+        }
+    }
+
     DialogObject* sheet_;
 };
 
@@ -304,6 +382,9 @@ void ActivatePage(DialogObject* sheet, int index) {
         page->focusOrder =
             BuildControls(page.get(), sheet->pageAreas[at], *sheet->pageSpecs[at]->layout);
         sheet->pages[at] = std::move(page);
+        for (QWidget* control : sheet->pages[at]->focusOrder) {
+            static_cast<SheetDialog*>(sheet->dialog)->Watch(control);
+        }
         Deliver(sheet->pages[at].get(), DialogMessage{DialogMessageType::InitDialog});
     }
     sheet->current = index;
@@ -411,9 +492,15 @@ int ShowPropertySheet(WindowHandle owner, const PropertySheetSpec& spec) {
     QObject::connect(buttons, &QDialogButtonBox::accepted, &window, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
 
+    for (QWidget* control : std::initializer_list<QWidget*>{sheet.tabs->tabBar(), ok, cancel}) {
+        window.Watch(control);
+    }
+
     LiveScope live(&sheet);
     sheet.tabs->setCurrentIndex(spec.startPage);
     ActivatePage(&sheet, spec.startPage);
+    // The first Tab or arrow key belongs to the page, not to the tabs.
+    FocusFirstControl(&sheet, sheet.pages[static_cast<size_t>(spec.startPage)].get());
     QObject::connect(sheet.tabs, &QTabWidget::currentChanged, &window, [&sheet](int index) {
         if (sheet.finishing || index < 0 || index == sheet.current) {
             return;

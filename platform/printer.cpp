@@ -56,6 +56,48 @@ void ProposePdfFile(QPrinter* printer) {
     }
 }
 
+// What the user last chose to print with, offered again by the next Print for the rest of the
+// run, as desktop programs do; window thread only. Kept in memory alone: the settings file has
+// no room for it.
+struct PrintChoice {
+    bool made = false;
+    bool toPdf = false;
+    QString printerName;
+    QString pdfFile;
+    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+};
+
+PrintChoice& LastChoice() {
+    static PrintChoice choice;
+    return choice;
+}
+
+void KeepChoice(const QPrinter& printer) {
+    PrintChoice& last = LastChoice();
+    last.made = true;
+    last.toPdf = printer.outputFormat() == QPrinter::PdfFormat;
+    last.printerName = printer.printerName();
+    last.pdfFile = printer.outputFileName();
+    last.orientation = printer.pageLayout().orientation();
+}
+
+// The orientation comes last, so that the defaults a chosen printer may bring cannot undo it. A
+// printer that has gone since falls back to the first offer.
+void OfferLastChoice(QPrinter* printer) {
+    const PrintChoice& last = LastChoice();
+    if (last.made && last.toPdf) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(last.pdfFile);
+    } else if (last.made && QPrinterInfo::availablePrinterNames().contains(last.printerName)) {
+        printer->setPrinterName(last.printerName);
+    } else {
+        ProposePdfFile(printer);
+    }
+    if (last.made) {
+        printer->setPageOrientation(last.orientation);
+    }
+}
+
 }  // namespace
 
 void SetPrintDialogHook(PrintDialogHook hook) {
@@ -68,9 +110,15 @@ uint32_t ChoosePrinter(WindowHandle owner, DeviceContext* printer) {
     }
     *printer = nullptr;
     auto* p = new PrinterObject;
+    OfferLastChoice(&p->printer);
     if (PrintDialogHook hook = printDialogHook.load()) {
         char path[1024] = {};
-        bool landscape = false;
+        const QByteArray offered =
+            p->printer.outputFormat() == QPrinter::PdfFormat
+                ? QFile::encodeName(p->printer.outputFileName()).left(sizeof path - 1)
+                : QByteArray();
+        std::copy(offered.begin(), offered.end(), path);
+        bool landscape = p->printer.pageLayout().orientation() == QPageLayout::Landscape;
         const uint32_t result = hook(path, sizeof path, &landscape);
         if (result != 0 || path[0] == '\0') {
             delete p;
@@ -85,13 +133,13 @@ uint32_t ChoosePrinter(WindowHandle owner, DeviceContext* printer) {
             delete p;
             return 1;
         }
-        ProposePdfFile(&p->printer);
         QPrintDialog dialog(&p->printer, WindowWidget(owner));
         if (dialog.exec() != QDialog::Accepted) {
             delete p;
             return 0;
         }
     }
+    KeepChoice(p->printer);
     if (!p->printer.isValid()) {
         delete p;
         return 2;

@@ -23,7 +23,9 @@ int StartPage(DeviceContext printer);
 int EndPage(DeviceContext printer);
 int EndDoc(DeviceContext printer);
 
-// When a hook is set, no dialog is shown: the hook fills pdfPath with the file to print to
+// The dialog opens with what the user last chose in it during this run (printer or PDF file,
+// orientation). When a hook is set, no dialog is shown: pdfPath and landscape hold that offer
+// (pdfPath empty when a printer is offered); the hook fills pdfPath with the file to print to
 // (empty = cancel), chooses the orientation and returns the result the dialog would.
 using PrintDialogHook = uint32_t (*)(char* pdfPath, int pathSize, bool* landscape);
 void SetPrintDialogHook(PrintDialogHook hook);

@@ -1,7 +1,9 @@
 // A modal property sheet: pages built from dialog layouts as tabs, with OK and Cancel. Each page
 // is created when it first becomes current and gets InitDialog then, SetActive whenever it becomes
 // current, KillActive when it is left or OK is pressed, Apply on OK and Reset on Cancel, the
-// last two only if it was ever shown.
+// last two only if it was ever shown. Ctrl+Tab and Ctrl+PageDown (Ctrl+Shift+Tab, Ctrl+PageUp)
+// go to the next (previous) page from any control, as a click on its tab would, and never reach
+// a control; the focus starts, and after such a key lands, on the page's first control.
 #pragma once
 
 #include "platform/dialog.h"

@@ -18,7 +18,10 @@ std::string pdfTarget;  // empty: the dialog is cancelled
 bool pdfLandscape = false;
 uint32_t dialogResult = 0;
 
+std::pair<std::string, bool> offered;  // what the dialog opened with: the file, landscape
+
 uint32_t AnswerPrintDialog(char* path, int size, bool* landscape) {
+    offered = {path, *landscape};
     std::snprintf(path, static_cast<size_t>(size), "%s", pdfTarget.c_str());
     *landscape = pdfLandscape;
     return dialogResult;
@@ -284,5 +287,27 @@ TEST_F(Report, CancelPrintsNothingAndFailuresAreReported) {
                                                "Error printing: 30004|Error!"}));
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         EXPECT_NE(entry.path().extension(), ".pdf") << entry.path();
+    }
+}
+
+TEST_F(Report, PrintDialogOffersTheLastChoiceAgainAndACancelChangesNothing) {
+    const std::string a = (dir / "a.pdf").string();
+    const std::string b = (dir / "b.pdf").string();
+    const struct {
+        std::string answer;  // empty: cancel
+        bool landscape;
+        std::pair<std::string, bool> offer;  // from the second step on
+    } steps[] = {
+        {a, true, {}}, {b, false, {a, true}}, {"", true, {b, false}}, {a, true, {b, false}}};
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        pdfTarget = steps[i].answer;
+        pdfLandscape = steps[i].landscape;
+        platform::DeviceContext printer = nullptr;
+        EXPECT_EQ(platform::ChoosePrinter(nullptr, &printer), 0u);
+        EXPECT_EQ(printer != nullptr, !steps[i].answer.empty());
+        platform::DeletePrinterContext(printer);
+        if (i > 0) {
+            EXPECT_EQ(offered, steps[i].offer) << "step " << i;
+        }
     }
 }

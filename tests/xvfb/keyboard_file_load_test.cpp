@@ -1,7 +1,8 @@
-// End to end through a real X server: kvxmon runs under Xvfb on a fake device (a pty), and the
-// keyboard alone (Alt+F, L, a full path typed into the file name field, Return) loads a parameter
-// file whose 22 words must then reach the wire in the transfer order, followed by the poll that
-// confirms them.
+// End to end through a real X server: kvxmon runs under Xvfb on a fake device (a pty) and is
+// driven by the keyboard alone through xdotool; what counts is what reaches the device's wire.
+// A parameter file loaded by Alt+F, L, a full path typed into the file name field and Return must
+// send its 22 words in the transfer order, followed by the poll that confirms them. In the
+// parameter sheet, the page keys must switch pages from a list without ever changing it.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,9 +14,20 @@
 
 namespace {
 
-class KeyboardFileLoad : public ::testing::Test {
+class KeyboardUnderXvfb : public ::testing::Test {
   protected:
+    XServer server;
+    TempFolder folder;
+    Process program;
     std::string display;
+
+    void SetUp() override {
+        if (!OnPath("Xvfb") || !OnPath("xdotool")) {
+            GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
+        }
+        ASSERT_TRUE(server.Start("1280x1024x24")) << "Xvfb did not report a display";
+        display = server.display;
+    }
     std::string Run(const std::string& xdotoolArgs) {
         std::string out = Shell("DISPLAY=" + display + " xdotool " + xdotoolArgs + " 2>&1");
         while (!out.empty() && out.back() == '\n') {
@@ -34,22 +46,30 @@ class KeyboardFileLoad : public ::testing::Test {
         }
         return "";
     }
+    // Starts kvxmon on COM1 = devicePath in the scratch folder and gives its window the focus, as
+    // a click would (there is no window manager); "" when no window came.
+    std::string StartProgram(const std::string& devicePath) {
+        const std::filesystem::path runtime = std::filesystem::path(folder.path) / "runtime";
+        std::filesystem::create_directories(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        program.pid =
+            Spawn({KVXMON_BUILT}, folder.path,
+                  {"DISPLAY=" + display, "KVXMON_COM1=" + devicePath, "QT_QPA_PLATFORM=xcb",
+                   "HOME=" + folder.path, "XDG_RUNTIME_DIR=" + runtime.string(), "LANG=C.UTF-8"});
+        const std::string window = WaitForWindow("Korvex Configuration tool", 20000);
+        SleepMs(1500);  // start-up polls
+        if (!window.empty()) {
+            Run("windowfocus --sync " + window);
+        }
+        return window;
+    }
 };
 
-TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
-    if (!OnPath("Xvfb") || !OnPath("xdotool")) {
-        GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
-    }
-    XServer server;
-    ASSERT_TRUE(server.Start("1280x1024x24")) << "Xvfb did not report a display";
-    display = server.display;
+TEST_F(KeyboardUnderXvfb, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     FakeDevice device(false);  // silent: the confirming poll is the last thing awaited
 
-    TempFolder folder;
     const std::filesystem::path dir = folder.path;
     std::filesystem::create_directories(dir / "sub folder");
-    std::filesystem::create_directories(dir / "runtime");
-    std::filesystem::permissions(dir / "runtime", std::filesystem::perms::owner_all);
     // Valid words, each different from its neighbours, and an identity.
     uint8_t record[kParameterFileSize] = {};
     std::vector<uint16_t> expected;
@@ -68,20 +88,9 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     const std::string file = (dir / "sub folder" / "typed.kvx").string();
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<char*>(record), sizeof record);
 
-    Process program;
-    program.pid = Spawn(
-        {KVXMON_BUILT}, folder.path,
-        {"DISPLAY=" + display, "KVXMON_COM1=" + device.path(), "QT_QPA_PLATFORM=xcb",
-         "HOME=" + dir.string(), "XDG_RUNTIME_DIR=" + (dir / "runtime").string(), "LANG=C.UTF-8"});
-    ASSERT_GT(program.pid, 0);
-
-    const std::string window = WaitForWindow("Korvex Configuration tool", 20000);
-    ASSERT_FALSE(window.empty()) << "kvxmon showed no window";
-    SleepMs(1500);  // start-up polls
+    ASSERT_FALSE(StartProgram(device.path()).empty()) << "kvxmon showed no window";
     const size_t before = device.Received().size();
 
-    // No window manager gives the focus: the test does, as a click would.
-    Run("windowfocus --sync " + window);
     Run("key alt+f");
     SleepMs(400);
     Run("key l");
@@ -100,6 +109,48 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     }
     words.resize(std::min(words.size(), expected.size()));
     EXPECT_EQ(words, expected);
+}
+
+// Each row opens the sheet with Alt+P on the same device, whose words start at 0 (every limit
+// off, so Tab from the first list skips the disabled fields to the next list) and keep what the
+// rows before sent. Only the words a row's keys really chose may reach the wire.
+struct PageKeysCase {
+    const char* what;
+    const char* keys;
+    std::vector<uint16_t> sent;  // besides polls
+};
+const PageKeysCase kPageKeysCases[] = {
+    {"Ctrl+PageDown on a list leaves it as it was", "Tab ctrl+Page_Down Return", {}},
+    {"Ctrl+Tab from a list reaches the next page's first control",
+     "Tab ctrl+Tab Down Return",
+     {3011}},
+    {"the first key belongs to the first control", "Down Return", {3001}},
+    {"Ctrl+PageUp and Ctrl+PageDown go round; Ctrl+Shift+Tab goes back",
+     "ctrl+Page_Up ctrl+Page_Down ctrl+Page_Down ctrl+shift+Tab Down Return",
+     {3002}},
+};
+
+TEST_F(KeyboardUnderXvfb, SheetPageKeysSwitchPagesAndNeverChangeAList) {
+    FakeDevice device(true);
+    const std::string window = StartProgram(device.path());
+    ASSERT_FALSE(window.empty()) << "kvxmon showed no window";
+    for (const PageKeysCase& c : kPageKeysCases) {
+        SCOPED_TRACE(c.what);
+        const size_t before = device.Received().size();
+        Run("windowfocus --sync " + window);  // no window manager hands it back
+        Run("key alt+p");
+        ASSERT_FALSE(WaitForWindow("Korvex Parameters", 5000).empty()) << "Alt+P opened no sheet";
+        SleepMs(300);
+        Run(std::string("key --delay 150 ") + c.keys);
+        EXPECT_TRUE(WaitUntil(
+            [&] { return Run("search --onlyvisible --name '^Korvex Parameters$'").empty(); }, 3000))
+            << "Return did not close the sheet";
+        SleepMs(1000);  // a word per 47 ms tick, then the confirming poll and its reply
+        std::vector<uint16_t> sent = device.Received();
+        sent.erase(sent.begin(), sent.begin() + static_cast<long>(before));
+        std::erase(sent, CMD_POLL);
+        EXPECT_EQ(sent, c.sent);
+    }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Print menu as a user drives it, under a real X server and with the keyboard alone:
-# Alt+T, P, Return in the print dialog writes a one-page PDF report; Alt+T, S, a full path typed
-# into the save dialog and Return writes the bitmap. The device is kvxsim on a pty.
+# Alt+T, P, Return in the print dialog writes a one-page PDF report; landscape and another file
+# chosen there by keyboard are offered again by the next Print; Alt+T, S, a full path typed into
+# the save dialog and Return writes the bitmap. The device is kvxsim on a pty.
 # Usage: print_and_dump.sh KVXMON KVXSIM   (exit 77: Xvfb or xdotool missing)
 set -euo pipefail
 kvxmon=$1
@@ -74,6 +75,42 @@ pdfinfo "$work/KVXMon.pdf" | grep -Eq '^Pages: +1$' || fail "the report is not o
 text=$(pdftotext -layout "$work/KVXMon.pdf" -)
 grep -q "Tessaron: *KVX-XVFB 7" <<<"$text" || fail "no identity in the report: $text"
 grep -q "Parameters" <<<"$text" || fail "no listing in the report: $text"
+# pdfinfo's "Page size: W x H pts": wider than high.
+landscape() { pdfinfo "$1" | awk '/^Page size:/ { exit !($3 > $5) }'; }
+landscape "$work/KVXMon.pdf" && fail "the first report is not in portrait"
+
+# Landscape from the keyboard alone (Properties, Tab to the orientation, Down) and another file:
+# the next Print offers both again, so Return alone prints there in landscape.
+xdotool windowfocus --sync "$main"
+xdotool key --clearmodifiers alt+t
+sleep 1
+xdotool key p
+await 150 xdotool search --name "^Print$" || fail "the print dialog did not appear again"
+sleep 1
+xdotool key alt+r
+await 100 xdotool search --name "^Printer Properties$" || fail "Alt+R opened no properties"
+sleep 1
+xdotool key Tab Tab Tab Down Return
+sleep 1
+# No window manager hands the focus back to the print dialog.
+xdotool windowfocus --sync "$(xdotool search --name "^Print$" | head -1)"
+xdotool key alt+f ctrl+a
+xdotool type --delay 20 "$work/turned.pdf"
+xdotool key Return
+await 100 test -s "$work/turned.pdf" || fail "no PDF was written to the typed file"
+await 50 pdfinfo "$work/turned.pdf" || fail "the turned PDF is not readable"
+landscape "$work/turned.pdf" || fail "the orientation chosen by keyboard was not used"
+rm "$work/turned.pdf"
+xdotool windowfocus --sync "$main"
+xdotool key --clearmodifiers alt+t
+sleep 1
+xdotool key p
+await 150 xdotool search --name "^Print$" || fail "the print dialog did not appear a third time"
+sleep 1
+xdotool key Return
+await 100 test -s "$work/turned.pdf" || fail "the next Print forgot the file chosen before"
+await 50 pdfinfo "$work/turned.pdf" || fail "the second turned PDF is not readable"
+landscape "$work/turned.pdf" || fail "the next Print forgot the orientation chosen before"
 
 # Screen dump: a full path typed into the save dialog's name field, then Return.
 xdotool windowfocus --sync "$main"
