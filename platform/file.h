@@ -37,7 +37,8 @@ FileOpenResult OpenFile(const char* path, FileAccess access, FileCreation creati
 int ReadFile(FileHandle file, void* buffer, int count, int32_t* error = nullptr);
 int WriteFile(FileHandle file, const void* buffer, int count, int32_t* error = nullptr);
 
-// 0, or the system error code when the last written data could not be stored.
+// 0, or the system error code when the last written data could not be stored. A replacement
+// (below) closed here is abandoned.
 int32_t CloseFile(FileHandle file);
 
 // Replacing a file whole or not at all, for every file the program writes: the new bytes go to a
