@@ -27,7 +27,6 @@ constexpr int kPortCount = 8;
 
 constexpr int kSlotNotConnectedQuestion = 70;
 constexpr int kSlotSheetNotCreated = 90;
-constexpr int kSlotPortNotOpen = 85;
 constexpr int kSlotNotFound = 92;
 constexpr int kSlotNotParameterFile = 84;
 constexpr int kSlotNotRead = 87;
@@ -64,7 +63,7 @@ void SelectPort(platform::WindowHandle window, int id) {
     } else {
         // Marked before the box, whose own loop may run anything that reads the port.
         StoreComPort(port + kNotOpenMarker);
-        ShowSlotMessage(window, kSlotPortNotOpen, kCaptionCommunication, 0);
+        ShowPortNotOpenMessage(window);
     }
 }
 

@@ -39,7 +39,7 @@ void OpenStoredPort(platform::WindowHandle window) {
     if (OpenLink(port, kBaud) != 1) {
         settings.comPort.store(static_cast<uint16_t>(port + kNotOpenMarker),
                                std::memory_order_relaxed);
-        ShowSlotMessage(window, 85, 5, 0);
+        ShowPortNotOpenMessage(window);
     }
 }
 

@@ -81,7 +81,8 @@ void RefreshIdentityBar(platform::WindowHandle window) {
     platform::ReleaseDC(window, dc);
 }
 
-// 0 with an open file, 0 without one when the user cancelled, or the error code.
+// 0 with the replacement for the chosen file open, 0 without one when the user cancelled, or the
+// error code.
 uint32_t ChooseBitmapFile(platform::WindowHandle owner, platform::FileHandle* file) {
     *file = nullptr;
     const platform::FileDialogSpec bitmapFiles{"Bitmap File (*.bmp)", "*.bmp", "bmp", true, false};
@@ -91,8 +92,7 @@ uint32_t ChooseBitmapFile(platform::WindowHandle owner, platform::FileHandle* fi
     if (result != 0 || path[0] == '\0') {
         return result;
     }
-    const platform::FileOpenResult opened = platform::OpenFile(
-        path, platform::FileAccess::Write, platform::FileCreation::CreateAlways, true);
+    const platform::FileOpenResult opened = platform::BeginReplaceFile(path);
     if (opened.file == nullptr) {
         return static_cast<uint32_t>(opened.error != 0 ? opened.error : 1);
     }
@@ -171,14 +171,20 @@ void WriteBitmapFile(platform::WindowHandle owner, uint8_t* info, platform::Bitm
             uint32_t size;
         } parts[] = {
             {header, kFileHeaderSize}, {info, offset - kFileHeaderSize}, {pixels, sizeImage}};
+        bool written = true;
         for (const auto& part : parts) {
             const int size = static_cast<int>(part.size);
             if (platform::WriteFile(file, part.data, size) != size) {
                 ShowSlotMessage(owner, 98, kCaption, 0);
+                written = false;
             }
         }
-        if (platform::CloseFile(file) != 0) {
-            ShowSlotMessage(owner, 96, kCaption, 0);
+        // A file chosen to be replaced keeps its old picture unless the new one was stored whole.
+        // Storing it is the last write: when that fails, the picture has not reached the disc.
+        if (!written) {
+            platform::AbandonReplaceFile(file);
+        } else if (platform::CommitReplaceFile(file) != 0) {
+            ShowSlotMessage(owner, 98, kCaption, 0);
         }
     }
     std::free(pixels);

@@ -62,18 +62,24 @@ void ApplyParameterRecord(const uint8_t in[kParameterFileSize]) {
     liveValues.identity[kIdentitySize - 1].store(0, std::memory_order_relaxed);
 }
 
+// The record replaces the file only when all 88 bytes were stored; a short write or a full disc
+// shows the message and leaves an earlier file as it was, and no new one.
 int32_t WriteParameterFile(const char* path) {
-    platform::FileOpenResult opened = platform::OpenFile(
-        path, platform::FileAccess::Write, platform::FileCreation::CreateAlways, true);
-    if (opened.file == nullptr) {
-        return opened.error;
+    platform::FileOpenResult replacement = platform::BeginReplaceFile(path);
+    if (replacement.file == nullptr) {
+        return replacement.error;
     }
     uint8_t record[kParameterFileSize];
     BuildParameterRecord(record);
-    if (platform::WriteFile(opened.file, record, kParameterFileSize) < kParameterFileSize) {
+    int32_t error = 0;
+    if (platform::WriteFile(replacement.file, record, kParameterFileSize, &error) <
+            kParameterFileSize ||
+        error != 0) {
+        platform::AbandonReplaceFile(replacement.file);
+        ShowSlotMessage(mainWindow.load(), kSlotNotSaved, kCaptionProgramTitle, 0);
+    } else if (platform::CommitReplaceFile(replacement.file) != 0) {
         ShowSlotMessage(mainWindow.load(), kSlotNotSaved, kCaptionProgramTitle, 0);
     }
-    platform::CloseFile(opened.file);
     return 0;
 }
 

@@ -12,7 +12,8 @@ inline constexpr int32_t kResultNothingMore = 30002;
 void BuildParameterRecord(uint8_t out[kParameterFileSize]);
 void ApplyParameterRecord(const uint8_t in[kParameterFileSize]);
 
-// Writes the record to path: 0, or the system error code. Shows slot 88 on a short write.
+// Writes the record to path, whole or not at all: 0, or the system error code when the file
+// cannot be made. Shows slot 88 when the bytes could not be stored; the old file then stays.
 int32_t WriteParameterFile(const char* path);
 // Reads the record from path into the device copy and identity: 0; kResultNothingMore after
 // showing slot 87 when the file is shorter than 88 bytes; kResultNotParameterFile when a word

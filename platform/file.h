@@ -37,7 +37,23 @@ FileOpenResult OpenFile(const char* path, FileAccess access, FileCreation creati
 int ReadFile(FileHandle file, void* buffer, int count, int32_t* error = nullptr);
 int WriteFile(FileHandle file, const void* buffer, int count, int32_t* error = nullptr);
 
-// 0, or the system error code when the last written data could not be stored.
+// 0, or the system error code when the last written data could not be stored. A replacement
+// (below) closed here is abandoned.
 int32_t CloseFile(FileHandle file);
+
+// Replacing a file whole or not at all, for every file the program writes: the new bytes go to a
+// temporary file in the target's folder, and only a commit after every write succeeded stores
+// them (flushed to the disc) and renames the temporary file over the target. Until then, and
+// after any failure, the target keeps exactly its old bytes and no temporary file is left.
+// An existing target is held exclusively (EWOULDBLOCK while another holds it) and must be a
+// writable regular file; a symbolic link is followed, so the file it names is replaced. The new
+// file keeps an existing target's mode, or gets the mode a new file gets (the umask's).
+// existed tells whether the target was there. Write with WriteFile.
+FileOpenResult BeginReplaceFile(const char* path);
+// Stores and renames: 0, or the system error code, after which the temporary file is gone and
+// the target is as it was. Releases the handle either way.
+int32_t CommitReplaceFile(FileHandle file);
+// Removes the temporary file and releases the handle; the target stays as it was.
+void AbandonReplaceFile(FileHandle file);
 
 }  // namespace platform

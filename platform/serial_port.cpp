@@ -97,10 +97,15 @@ bool UserListedInGroup(gid_t gid) {
     return std::find(groups.begin(), groups.end(), gid) != groups.end();
 }
 
-// A port the user may not open is a setup matter the window's message cannot explain, so stderr
-// names the group that owns the device (on Debian usually dialout) and what to do about it.
+thread_local SerialAccessDenial lastDenial{};
+std::atomic<SerialOpenHook> openHook{nullptr};
+
+// A port the user may not open is a setup matter the port message alone cannot explain: the
+// group that owns the device (on Debian usually dialout) and what to do go to stderr, and are
+// kept for the window's message (LastSerialAccessDenial).
 void ReportPermissionDenied(const char* name, const std::string& path) {
     const char* program = program_invocation_short_name;
+    lastDenial.denied = true;
     struct stat info;
     if (stat(path.c_str(), &info) != 0) {
         std::fprintf(stderr, "%s: cannot open %s (%s): permission denied\n", program, name,
@@ -115,7 +120,13 @@ void ReportPermissionDenied(const char* name, const std::string& path) {
         found != nullptr) {
         groupName = entry.gr_name;
     }
-    if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
+    // The window's texts are Windows-1252; a group name outside ASCII shows as its number there.
+    const bool ascii =
+        std::all_of(groupName.begin(), groupName.end(), [](char c) { return c > ' ' && c < 127; });
+    std::snprintf(lastDenial.group, sizeof lastDenial.group, "%s",
+                  ascii ? groupName.c_str() : std::to_string(info.st_gid).c_str());
+    lastDenial.groupMayUse = (info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+    if (!lastDenial.groupMayUse) {
         std::fprintf(stderr,
                      "%s: cannot open %s (%s): permission denied; its group %s may not use it "
                      "either (mode %04o), ask the administrator\n",
@@ -137,6 +148,12 @@ void ReportPermissionDenied(const char* name, const std::string& path) {
 // Opens path exclusively and sets the line up. Returns the descriptor, or -1 with nothing
 // changed on the device and *error set to the reason.
 int OpenDevice(const std::string& path, int baud, termios* saved, int32_t* error) {
+    if (SerialOpenHook hook = openHook.load(std::memory_order_acquire)) {
+        if (const int32_t refusal = hook(path.c_str())) {
+            *error = refusal;
+            return -1;
+        }
+    }
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         *error = errno;
@@ -214,8 +231,17 @@ std::string ResolveSerialPortName(const char* name) {
     return {};
 }
 
+SerialAccessDenial LastSerialAccessDenial() {
+    return lastDenial;
+}
+
+void SetSerialOpenHook(SerialOpenHook hook) {
+    openHook.store(hook, std::memory_order_release);
+}
+
 SerialPortHandle OpenSerialPort(const char* name, int baud, int32_t* error) {
     int32_t reason = 0;
+    lastDenial = SerialAccessDenial{};
     std::string path = ResolveSerialPortName(name);
     SerialPortHandle port = nullptr;
     if (path.empty()) {

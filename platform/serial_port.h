@@ -29,6 +29,24 @@ std::string ResolveSerialPortName(const char* name);
 // name that maps to nothing, EWOULDBLOCK or EBUSY for a port in use, ENOTTY for something that
 // is not a terminal. Pending bytes of an earlier user are discarded.
 SerialPortHandle OpenSerialPort(const char* name, int baud, int32_t* error = nullptr);
+
+// Why the last OpenSerialPort on the calling thread failed, where the user can do something about
+// it: the device node refused this user for lack of permission. group names the group that owns
+// the node (its number when it has no name), in plain ASCII; groupMayUse is false when that
+// group has no read and write permission either, so joining it would not help.
+struct SerialAccessDenial {
+    bool denied;
+    bool groupMayUse;
+    char group[64];
+};
+SerialAccessDenial LastSerialAccessDenial();
+
+// Tests, which run as root where no device refuses anyone: when a hook is set it sees each device
+// path before the open, and a non-zero result refuses the open with that system error code, as
+// the kernel would (EACCES: no permission).
+using SerialOpenHook = int32_t (*)(const char* path);
+void SetSerialOpenHook(SerialOpenHook hook);
+
 // Restores the line settings found at open and releases the port. nullptr is ignored.
 void CloseSerialPort(SerialPortHandle port);
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/serial_port.h"
 #include "records/settings.h"
 
 // Windows-1252 bytes throughout; a text is at most 63 bytes, so each initialiser also proves at
@@ -317,6 +318,21 @@ const char kLanguageTable[kSlotCount][kSlotSize] = {
 
 namespace {
 
+// The second line of the port message after a refusal for lack of permission, per language
+// (English, German, Danish): joining the device's group helps, or even the group may not use it.
+// Windows-1252, each with the group's name for %s.
+constexpr const char* kPortAccessTexts[3][2] = {
+    {"No permission: add your user to the group %s, then log in again.",
+     "No permission, not even for the group %s: ask the administrator."},
+    {"Keine Berechtigung: Benutzer zur Gruppe %s hinzuf\xFCgen, dann neu anmelden.",
+     "Keine Berechtigung, auch nicht f\xFCr die Gruppe %s: Administrator fragen."},
+    {"Ingen adgang: tilf\xF8j brugeren til gruppen %s, og log ind igen.",
+     "Ingen adgang, heller ikke for gruppen %s: sp\xF8rg administratoren."},
+};
+
+constexpr int kSlotPortNotOpen = 85;
+constexpr int kCaptionCommunication = 5;
+
 // A slot base or slot number that is out of range (it cannot come from the settings file, which
 // is checked on reading) must still never index past the table: it reads as English or empty.
 const char* SlotText(int slot) {
@@ -363,5 +379,25 @@ void ShowSlotMessage(platform::WindowHandle owner, int textSlot, int captionSlot
     BuildSlotMessage(text, textSlot, code);
     CopySlotText(caption, captionSlot);
     platform::ShowMessageBox(owner, text, caption, SlotMessageIcon(textSlot),
+                             platform::MessageButtons::Ok);
+}
+
+void ShowPortNotOpenMessage(platform::WindowHandle owner) {
+    const platform::SerialAccessDenial denial = platform::LastSerialAccessDenial();
+    if (!denial.denied || denial.group[0] == 0) {
+        ShowSlotMessage(owner, kSlotPortNotOpen, kCaptionCommunication, 0);
+        return;
+    }
+    char first[kSlotSize];
+    char caption[kSlotSize];
+    CopySlotText(first, kSlotPortNotOpen);
+    CopySlotText(caption, kCaptionCommunication);
+    const int language = settings.languageBase.load(std::memory_order_relaxed) / 100;
+    const char* hint = kPortAccessTexts[language <= 2 ? language : 0][denial.groupMayUse ? 0 : 1];
+    char second[160];
+    std::snprintf(second, sizeof second, hint, denial.group);
+    char text[kSlotSize + sizeof second];
+    std::snprintf(text, sizeof text, "%s\n%s", first, second);
+    platform::ShowMessageBox(owner, text, caption, SlotMessageIcon(kSlotPortNotOpen),
                              platform::MessageButtons::Ok);
 }

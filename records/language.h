@@ -18,3 +18,7 @@ void BuildSlotMessage(char out[80], int textSlot, int32_t code);
 // Information icon below slot 80, error icon from 80 up.
 platform::MessageIcon SlotMessageIcon(int textSlot);
 void ShowSlotMessage(platform::WindowHandle owner, int textSlot, int captionSlot, int32_t code);
+// A port that would not open: slot 85 under caption slot 5. When the last open on this thread
+// was refused for lack of permission, a second line in the current language names the group
+// that owns the device and what to do, for a user who never sees stderr.
+void ShowPortNotOpenMessage(platform::WindowHandle owner);

@@ -1,5 +1,6 @@
 #include "records/settings.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/file.h"
@@ -34,6 +35,31 @@ bool ComPortValid(uint16_t v) {
 }
 bool LanguageBaseValid(uint16_t v) {
     return v == 0 || v == 100 || v == 200;
+}
+
+// The bytes of the file at path from offset 280 on, appended to the replacement: 0 or the
+// system error code.
+int32_t CopyTail(const char* path, platform::FileHandle replacement) {
+    // The replacement holds the file exclusively; this second open only reads it.
+    platform::FileOpenResult old = platform::OpenFile(path, platform::FileAccess::Read,
+                                                      platform::FileCreation::OpenExisting, false);
+    if (old.file == nullptr) {
+        return old.error;
+    }
+    uint8_t chunk[4096];
+    int32_t error = 0;
+    int got = platform::ReadFile(old.file, chunk, kSettingsFileSize, &error);
+    if (error == 0 && got == kSettingsFileSize) {
+        while ((got = platform::ReadFile(old.file, chunk, sizeof chunk, &error)) > 0 &&
+               error == 0) {
+            if (platform::WriteFile(replacement, chunk, got, &error) != got || error != 0) {
+                error = error != 0 ? error : kResultShortFile;
+                break;
+            }
+        }
+    }
+    platform::CloseFile(old.file);
+    return error;
 }
 
 }  // namespace
@@ -85,48 +111,40 @@ void SettingsFromBytes(SettingsRecord& record, const uint8_t* bytes, int count) 
 }
 
 int32_t LoadSettings(SettingsRecord& record, const char* path) {
-    platform::FileOpenResult opened = platform::OpenFile(path, platform::FileAccess::ReadWrite,
-                                                         platform::FileCreation::OpenAlways, true);
+    platform::FileOpenResult opened = platform::OpenFile(
+        path, platform::FileAccess::ReadWrite, platform::FileCreation::OpenExisting, true);
+    // A missing file is made with the defaults the record holds, whole or not at all: a disc that
+    // fills up leaves no short file that the next start would report.
     if (opened.file == nullptr) {
-        return opened.error;
+        return opened.error == ENOENT ? SaveSettings(record, path) : opened.error;
     }
-    int32_t result = 0;
-    if (opened.existed) {
-        // Only the count matters: whatever arrived is taken, even if the read then failed.
-        uint8_t image[kSettingsFileSize];
-        const int got = platform::ReadFile(opened.file, image, kSettingsFileSize);
-        SettingsFromBytes(record, image, got);
-        if (got < kSettingsFileSize) {
-            result = kResultShortFile;
-        }
-    } else {
-        uint8_t image[kSettingsFileSize];
-        SettingsToBytes(record, image);
-        if (platform::WriteFile(opened.file, image, kSettingsFileSize) < kSettingsFileSize) {
-            result = kResultShortFile;
-        }
-    }
+    // Only the count matters: whatever arrived is taken, even if the read then failed.
+    uint8_t image[kSettingsFileSize];
+    const int got = platform::ReadFile(opened.file, image, kSettingsFileSize);
+    SettingsFromBytes(record, image, got);
     platform::CloseFile(opened.file);
-    return result;
+    return got < kSettingsFileSize ? kResultShortFile : 0;
 }
 
-// Rewrites the first 280 bytes in place; anything a longer file holds after them stays.
+// The new image goes to a temporary file, followed by whatever an existing longer file holds
+// after its first 280 bytes, and replaces the file only when all of it was stored: a full disc
+// or a failing write leaves the old file exactly as it was.
 int32_t SaveSettings(const SettingsRecord& record, const char* path) {
-    platform::FileOpenResult opened = platform::OpenFile(path, platform::FileAccess::Write,
-                                                         platform::FileCreation::OpenAlways, true);
-    if (opened.file == nullptr) {
-        return opened.error;
+    platform::FileOpenResult replacement = platform::BeginReplaceFile(path);
+    if (replacement.file == nullptr) {
+        return replacement.error;
     }
     uint8_t image[kSettingsFileSize];
     SettingsToBytes(record, image);
     int32_t error = 0;
-    const int written = platform::WriteFile(opened.file, image, kSettingsFileSize, &error);
-    int32_t result = 0;
-    if (error != 0) {
-        result = error;
-    } else if (written < kSettingsFileSize) {
-        result = kResultShortFile;
+    const int written = platform::WriteFile(replacement.file, image, kSettingsFileSize, &error);
+    int32_t result = error != 0 ? error : (written < kSettingsFileSize ? kResultShortFile : 0);
+    if (result == 0 && replacement.existed) {
+        result = CopyTail(path, replacement.file);
     }
-    platform::CloseFile(opened.file);
-    return result;
+    if (result != 0) {
+        platform::AbandonReplaceFile(replacement.file);
+        return result;
+    }
+    return platform::CommitReplaceFile(replacement.file);
 }

@@ -9,10 +9,13 @@
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -106,6 +109,56 @@ struct TempFolder {
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     std::string operator/(const char* name) const { return path + "/" + name; }
+};
+
+// The names in a folder, hidden ones included, sorted.
+inline std::vector<std::string> FolderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A small tmpfs of its own, for saves onto a full disc: the test puts its files there, then
+// fills the rest. Unmounted when the test leaves. Mounting needs root (CAP_SYS_ADMIN); where it
+// is refused, mounted is false and the test skips.
+struct FullDisk {
+    TempFolder folder;
+    bool mounted =
+        mount("kvxtest", folder.path.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") == 0;
+    void Fill() const {
+        const int fd = open((folder / "filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        static const char block[4096] = {};
+        for (size_t size = sizeof block; size > 0; size /= 2) {
+            while (write(fd, block, size) == static_cast<ssize_t>(size)) {
+            }
+        }
+        close(fd);
+    }
+    ~FullDisk() {
+        if (mounted) {
+            umount2(folder.path.c_str(), MNT_DETACH);
+        }
+    }
+};
+
+// While it lives, no file of this process may grow beyond bytes: a write past them fails
+// (EFBIG, SIGXFSZ ignored), as a disc that gives out in the middle of a save.
+struct FileSizeLimit {
+    rlimit saved{};
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, SIG_DFL);
+    }
 };
 
 // Starts args[0] (a path, or a name looked up on PATH) in folder with this process's environment

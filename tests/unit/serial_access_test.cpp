@@ -27,6 +27,10 @@ std::string OpenAsNobody(const std::string& path, bool* skipped) {
         }
         setenv("KVXMON_COM7", path.c_str(), 1);
         platform::SerialPortHandle port = platform::OpenSerialPort("COM7", 9600);
+        // What the window's message is made from.
+        const platform::SerialAccessDenial denial = platform::LastSerialAccessDenial();
+        std::fprintf(stderr, "[denied %d, group %s, group may use %d]", denial.denied, denial.group,
+                     denial.groupMayUse);
         _exit(port == nullptr ? 0 : 1);
     }
     close(pipeEnds[1]);
@@ -63,12 +67,15 @@ TEST_F(SerialAccess, RefusedOpenNamesTheGroupToJoin) {
     const struct {
         mode_t mode;
         const char* expected;  // the advice for this mode
+        const char* denial;
     } cases[] = {
         {0660,
          "permission denied; add your user to the group dialout (sudo adduser $USER "
-         "dialout), then log out and in again"},
+         "dialout), then log out and in again",
+         "[denied 1, group dialout, group may use 1]"},
         // Joining the group would not help here, so the hint must not suggest it.
-        {0600, "permission denied; its group dialout may not use it either (mode 0600)"},
+        {0600, "permission denied; its group dialout may not use it either (mode 0600)",
+         "[denied 1, group dialout, group may use 0]"},
     };
     for (const auto& c : cases) {
         const std::string device = PathOf("ttyFake");
@@ -82,5 +89,6 @@ TEST_F(SerialAccess, RefusedOpenNamesTheGroupToJoin) {
         }
         EXPECT_THAT(text, testing::HasSubstr("cannot open COM7 (" + device + ")"));
         EXPECT_THAT(text, testing::HasSubstr(c.expected));
+        EXPECT_THAT(text, testing::HasSubstr(c.denial));
     }
 }

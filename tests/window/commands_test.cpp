@@ -3,6 +3,9 @@
 // parameter files through the file dialog hook, and failed settings saves.
 #include "app/commands.h"
 
+#include <grp.h>
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QTimer>
@@ -36,6 +39,7 @@ class Commands : public KvxWindowTest {
         platform::SetFileDialogHook(AnswerDialog);
     }
     void TearDown() override {
+        platform::SetSerialOpenHook(nullptr);
         platform::SetFileDialogHook(nullptr);
         KvxWindowTest::TearDown();
     }
@@ -94,6 +98,58 @@ TEST_F(Commands, AMissingPortIsReportedKeepsItsMarkAndIsTriedAgain) {
     QCoreApplication::processEvents();
     EXPECT_EQ(device.Received().size(), 1u);
     EXPECT_EQ(boxes.size(), 2u);
+}
+
+// Tests run as root, whom no device refuses: the platform's open is told to refuse instead.
+int32_t RefuseForLackOfPermission(const char*) {
+    return EACCES;
+}
+
+TEST_F(Commands, APortRefusedForLackOfPermissionNamesTheGroupAndTheCure) {
+    const std::string device = (dir / "ttyDenied").string();
+    WriteBytes(device, {});
+    if (const group* dialout = getgrnam("dialout"); dialout != nullptr && geteuid() == 0) {
+        ASSERT_EQ(chown(device.c_str(), 0, dialout->gr_gid), 0);
+    }
+    struct stat info {};
+    ASSERT_EQ(stat(device.c_str(), &info), 0);
+    const std::string name = getgrgid(info.st_gid)->gr_name;  // dialout where root could set it
+    SetPort(1, device);
+    SetPort(5, device);
+    platform::SetSerialOpenHook(RefuseForLackOfPermission);
+    const struct {
+        int language;
+        mode_t mode;
+        std::string box;
+    } cases[] = {
+        {2027, 0660,
+         "Comm Port occupied or non-existing\nNo permission: add your user to the group " + name +
+             ", then log in again.|Communication"},
+        {2127, 0660,
+         "Schnittstelle besetzt oder nicht vorhanden\nKeine Berechtigung: Benutzer zur Gruppe " +
+             name + " hinzuf\xFCgen, dann neu anmelden.|Kommunikation"},
+        // Joining the group would not help: the line must not suggest it.
+        {2227, 0600,
+         "CommPort optaget eller ikke-eksisterende\nIngen adgang, heller ikke for gruppen " + name +
+             ": sp\xF8rg administratoren.|Kommunikation"},
+    };
+    ASSERT_EQ(chmod(device.c_str(), 0660), 0);
+    Start();  // COM1 at start-up, in English
+    EXPECT_EQ(boxes, std::vector<std::string>{cases[0].box});
+    for (const auto& c : cases) {
+        ASSERT_EQ(chmod(device.c_str(), c.mode), 0);
+        Command(c.language);
+        boxes.clear();
+        Command(settings.comPort.load() == 15 ? 2001 : 2005);
+        EXPECT_EQ(boxes, std::vector<std::string>{c.box}) << c.language;
+    }
+    // A port that is simply missing says only that.
+    platform::SetSerialOpenHook(nullptr);
+    SetPort(3, (dir / "absent").string());
+    boxes.clear();
+    Command(2003);
+    EXPECT_EQ(boxes,
+              std::vector<std::string>{"CommPort optaget eller ikke-eksisterende|Kommunikation"});
 }
 
 TEST_F(Commands, AutoConnectFindsTheDeviceOnCom3AfterTwoMissingPorts) {

@@ -3,6 +3,7 @@
 #include "output/screen_dump.h"
 
 #include <QImage>
+#include <optional>
 
 #include "platform/file_dialog.h"
 #include "window_fixture.h"
@@ -193,4 +194,38 @@ TEST_F(ScreenDump, FailuresShowTheirSlotAndWriteNothing) {
                          "Error allocating memory for bitmap|Screen Dump",
                          "Error retrieving BMP-color format|Screen Dump",
                      }));
+}
+
+TEST_F(ScreenDump, AFailedWriteKeepsTheOldPictureAndLeavesNothingElse) {
+    ASSERT_NE(Start(), nullptr);
+    FullDisk disk;
+    // limit 0: the disc is full; else the file stops growing there, in the description's middle.
+    auto expectOldPicture = [&](const std::string& folder, rlim_t limit) {
+        bmpTarget = folder + "/shot.bmp";
+        const std::vector<uint8_t> old(1000, 0xEE);
+        WriteBytes(bmpTarget, old);
+        if (limit == 0) {
+            disk.Fill();
+        }
+        const std::vector<std::string> before = FolderNames(folder);
+        boxes.clear();
+        {
+            std::optional<FileSizeLimit> limited;
+            if (limit != 0) {
+                limited.emplace(limit);
+            }
+            RunScreenDumpCommand(window);
+        }
+        EXPECT_EQ(ReadBytes(bmpTarget), old) << limit;
+        EXPECT_EQ(FolderNames(folder), before) << limit;
+        EXPECT_FALSE(boxes.empty()) << limit;
+        for (const std::string& box : boxes) {
+            EXPECT_EQ(box, "Error Writing file to disc|Screen Dump") << limit;
+        }
+    };
+    expectOldPicture(dir.string(), 30);
+    if (!disk.mounted) {
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root): full-disc dump not checked";
+    }
+    expectOldPicture(disk.folder.path, 0);
 }
