@@ -65,7 +65,10 @@ const char kHelp[] =
     "  --dudt-interval S    mean seconds between dU/dt events, 0 for none (default 12)\n"
     "  --seed N             seed of the random numbers (default: the time)\n"
     "  --record FILE        append every byte heard on the line to FILE, as received\n"
-    "  --help               this text\n"
+    "  -h, --help           this text\n"
+    "  --version            the version\n"
+    "Every option that takes a value takes it after a space or an equals sign:\n"
+    "--wave square or --wave=square.\n"
     "\n"
     "Ends cleanly on SIGINT or SIGTERM.\n";
 
