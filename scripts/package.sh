@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package kvxmon_<version>_<arch>.deb in its own build folder, with the
-# distribution's hardening flags, stripped (the debug symbols go into kvxmon-dbgsym_*.ddeb beside
-# it), then checks it (packaging/check-package.sh) and runs lintian, which must find no error and
+# distribution's hardening flags, stripped (the debug symbols go to build-deb/debug/.build-id,
+# where gdb finds them with: set debug-file-directory build-deb/debug), then checks it (packaging/check-package.sh) and runs lintian, which must find no error and
 # no warning. Install it with: sudo apt install ./build-deb/kvxmon_*.deb
 # Usage: scripts/package.sh [build-dir] [extra cmake options...]
 set -euo pipefail
@@ -16,13 +16,15 @@ scripts/install-deps.sh build-essential cmake ninja-build pkg-config qt6-base-de
 # CPPFLAGS, so they go in front of the compiler flags.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cmake -S . -B "$build" -G Ninja -DKVX_WERROR=ON -DKVX_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=None \
+    -DKVX_DEBUG_SYMBOLS_DIR="$PWD/$build/debug" \
     -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" "$@"
 cmake --build "$build" -j"$(nproc)" --target kvx_package_contents
-rm -f "$build"/kvxmon_*.deb "$build"/kvxmon-dbgsym_*.ddeb
+rm -rf "$build"/kvxmon_*.deb "$build/debug"
 (cd "$build" && cpack -G DEB)
 debs=("$build"/kvxmon_*.deb)
-echo "package: built ${debs[0]}"
+echo "package: built ${debs[0]}, debug symbols in $build/debug:"
+find "$build/debug" -name '*.debug' | grep . 
 packaging/check-package.sh "${debs[0]}"
 lintian --fail-on error,warning --no-tag-display-limit "${debs[0]}"
 echo "package: lintian found no error and no warning"
