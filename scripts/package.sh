@@ -20,7 +20,8 @@ cmake -S . -B "$build" -G Ninja -DKVX_WERROR=ON -DKVX_BUILD_TESTS=OFF -DCMAKE_BU
     -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" "$@"
 cmake --build "$build" -j"$(nproc)" --target kvx_package_contents
-rm -rf "$build"/kvxmon_*.deb "$build/debug"
+# A fresh staging folder: an install would keep the stripped copies there as "up to date".
+rm -rf "$build"/kvxmon_*.deb "$build/debug" "$build/_CPack_Packages"
 (cd "$build" && cpack -G DEB)
 debs=("$build"/kvxmon_*.deb)
 echo "package: built ${debs[0]}, debug symbols in $build/debug:"
