@@ -15,8 +15,9 @@ int CommandRead(bool json, const char* savePath);
 int CommandWrite(const char* path);
 // NAME=VALUE arguments, checked as the pages check them; sends only what differs.
 int CommandSet(const std::vector<std::string>& arguments);
+enum class MonitorFormat { Text, Csv, Json };
 // Live values, one line per measurement, until durationSeconds (0: no end) or Ctrl+C.
-int CommandMonitor(bool csv, double durationSeconds);
+int CommandMonitor(MonitorFormat format, double durationSeconds);
 // Sends one command once the device has shown that it talks (reset a peak, the key).
 int SendSingleCommand(uint16_t command);
 

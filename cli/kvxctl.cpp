@@ -2,12 +2,14 @@
 // same link, protocol, transfer, parameter and file code as KVXMon, with this program's main
 // thread in the place of the window thread and no window at all. This file holds the usage
 // texts, the command line and main.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "cli/session.h"
 #include "link/protocol.h"
 #include "link/serial_link.h"
@@ -36,17 +38,20 @@ const char kUsage[] =
     "                        print the 22 parameter words; save them as KVXMon's Save would\n"
     "  write FILE.KVX        send a parameter file as KVXMon's Load does, and confirm it\n"
     "  set NAME=VALUE ...    change words, checked as the parameter pages check them\n"
-    "  monitor [--csv] [--duration S]\n"
+    "  monitor [--csv|--json] [--duration S]\n"
     "                        print the live values as they arrive\n"
     "  reset max|min|dpdt    reset a peak in the device\n"
     "  key                   send the device's key command\n"
+    "  help [COMMAND]        this text, or what a command does\n"
     "\n"
+    "Options: -p, --port P (below); -h, --help; --version. Every option takes its value after\n"
+    "a space or an equals sign: --port COM5 or --port=COM5.\n"
     "--port names the port: COM1..COM8 (or just 1..8) as in KVXMon, mapped by KVXMON_COM<n> or\n"
     "the default map, or a device path. Default: the port in ./KVXMon.cnf, else COM1.\n"
     "\n"
     "Exit codes: 0 done, 1 usage, port, file or value error, 2 no reply from the device,\n"
     "3 the device reports other words than were sent, 130 interrupted.\n"
-    "'kvxctl COMMAND --help' describes a command; --version prints the version.\n";
+    "'kvxctl help COMMAND' describes a command; --version prints the version.\n";
 
 const char kHelpIdentity[] =
     "Usage: kvxctl [--port P] identity\n"
@@ -65,7 +70,8 @@ const char kHelpWrite[] =
     "Loads and checks the parameter file as KVXMon's Load does (a file shorter than 88 bytes or\n"
     "with a word outside its band is refused and nothing is sent), sends the 22 words in the\n"
     "transfer order, one per 47 ms, then polls and compares what the device reports.\n"
-    "Exit 0 confirmed, 1 file or port error, 2 no reply, 3 words differ (listed on stderr).\n";
+    "Exit 0 confirmed, 1 file or port error, 2 no reply (the words not confirmed are listed;\n"
+    "the device may hold some of them), 3 words differ (listed on stderr), 130 interrupted.\n";
 
 const char kHelpSet[] =
     "Usage: kvxctl [--port P] set NAME=VALUE ...\n"
@@ -74,8 +80,9 @@ const char kHelpSet[] =
     "checked, only the words that differ from the device's are sent, and the device is polled\n"
     "again to confirm them. A changed timerRange is sent with both limit times in the new unit,\n"
     "as the Setup page does.\n"
-    "Values: numbers (percent as 50 or 50%), choice names (limit1Mode=Max, dpdtMode=+dP/dt,\n"
-    "filter=3s, iout=4-20mA, dudt=Off ...), times in seconds (limit1Tr=1.25, ts=12.5).\n"
+    "Values as read prints them or shorter: numbers (percent as 50, 50% or \"50 %\"), choice\n"
+    "names or their numbers (limit1Mode=Max, dpdtMode=+dP/dt, filter=3s, iout=4-20mA, dudt=Off),\n"
+    "times in seconds (limit1Tr=1.25, ts=\"12.5 s\").\n"
     "Names: limit1Mode limit1Setpoint limit1Tr limit1AutoReset limit1Hysteresis limit2Mode\n"
     "limit2Setpoint limit2Tr limit2AutoReset limit2Hysteresis dpdtMode dpdtSetpoint dudt\n"
     "timerRange ts outputPolarity iout analogPolarity filter p1Max p1Min autoShutDown\n"
@@ -83,11 +90,14 @@ const char kHelpSet[] =
     "3 words differ.\n";
 
 const char kHelpMonitor[] =
-    "Usage: kvxctl [--port P] monitor [--csv] [--duration S]\n"
+    "Usage: kvxctl [--port P] monitor [--csv|--json] [--duration S]\n"
     "Prints one line per measurement message with the local time, the measurement and the max,\n"
     "min and dP/dt peaks in percent and a status column (alarm codes, dU/dt events). Sends\n"
     "nothing to the device. Link loss prints one line; lines resume when the device is back.\n"
-    "  --csv           comma-separated with a header line; every line is flushed\n"
+    "Each message is stamped with the time its last byte came off the line.\n"
+    "  --csv           comma-separated with a header line naming the units; every line is\n"
+    "                  flushed\n"
+    "  --json          one JSON object per line, for log shippers; every line is flushed\n"
     "  --duration S    stop after S seconds (Ctrl+C stops at any time)\n";
 
 const char kHelpReset[] =
@@ -100,87 +110,72 @@ const char kHelpKey[] =
     "Sends the device its key command (the space bar in KVXMon), which acknowledges alarms.\n"
     "Exit 0, or 2 when the device says nothing within 2 s (then nothing is sent).\n";
 
-struct CommandLine {
-    const char* port = nullptr;
-    bool help = false;
-    bool version = false;
-    std::string command;
-    std::vector<std::string> arguments;  // everything after the command but --port and --help
+const std::vector<options::Spec> kOptions = {
+    {"--help", "-h", false},       {"--version", nullptr, false}, {"--port", "-p", true},
+    {"--json", nullptr, false},    {"--save", nullptr, true},     {"--csv", nullptr, false},
+    {"--duration", nullptr, true},
 };
 
-bool SplitCommandLine(int argc, char** argv, CommandLine* line) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            line->help = true;
-        } else if (arg == "--version") {
-            line->version = true;
-        } else if (arg == "--port" || arg == "-p") {
-            if (i + 1 >= argc) {
-                Fail("--port needs a port name or path");
-                return false;
-            }
-            line->port = argv[++i];
-        } else if (arg.rfind("--port=", 0) == 0) {
-            line->port = argv[i] + 7;
-        } else if (line->command.empty() && arg.rfind("-", 0) != 0) {
-            line->command = arg;
-        } else {
-            line->arguments.push_back(arg);
+struct CommandHelp {
+    const char* command;
+    const char* help;
+    std::vector<std::string> options;  // beyond --port, --help and --version
+};
+
+const CommandHelp kCommands[] = {
+    {"identity", kHelpIdentity, {}},
+    {"read", kHelpRead, {"--json", "--save"}},
+    {"write", kHelpWrite, {}},
+    {"set", kHelpSet, {}},
+    {"monitor", kHelpMonitor, {"--csv", "--json", "--duration"}},
+    {"reset", kHelpReset, {}},
+    {"key", kHelpKey, {}},
+};
+
+const CommandHelp* FindCommand(const std::string& command) {
+    for (const CommandHelp& c : kCommands) {
+        if (command == c.command) {
+            return &c;
         }
     }
-    return true;
-}
-
-const char* HelpOf(const std::string& command) {
-    if (command == "identity")
-        return kHelpIdentity;
-    if (command == "read")
-        return kHelpRead;
-    if (command == "write")
-        return kHelpWrite;
-    if (command == "set")
-        return kHelpSet;
-    if (command == "monitor")
-        return kHelpMonitor;
-    if (command == "reset")
-        return kHelpReset;
-    if (command == "key")
-        return kHelpKey;
     return nullptr;
 }
 
-int Usage(const std::string& what) {
-    Fail("%s (kvxctl --help)", what);
+int Usage(const std::string& what, const std::string& command = {}) {
+    Fail("%s; see kvxctl %s--help", what, command.empty() ? command : command + " ");
     return kExitUsage;
 }
 
-int RunCommand(const CommandLine& line) {
-    const std::string& command = line.command;
-    const std::vector<std::string>& args = line.arguments;
+int Print(const char* text) {
+    std::fputs(text, stdout);
+    return kExitOk;
+}
+
+struct CommandLine {
+    const char* port = nullptr;
+    bool json = false;
+    bool csv = false;
+    const char* save = nullptr;
+    double duration = 0;
+};
+
+int RunCommand(const std::string& command, const std::vector<std::string>& args,
+               const CommandLine& line) {
     if (command == "identity" || command == "key") {
         if (!args.empty()) {
-            return Usage(command + " takes no arguments");
+            return Usage(command + " takes no arguments", command);
         }
         return command == "key" ? SendSingleCommand(CMD_SPACE) : CommandIdentity();
     }
     if (command == "read") {
-        bool json = false;
-        const char* save = nullptr;
-        for (size_t i = 0; i < args.size(); ++i) {
-            if (args[i] == "--json") {
-                json = true;
-            } else if (args[i] == "--save" && i + 1 < args.size()) {
-                save = args[++i].c_str();
-            } else {
-                return Usage("read: unknown option " + args[i]);
-            }
+        if (!args.empty()) {
+            return Usage("read takes no arguments but its options", command);
         }
-        return CommandRead(json, save);
+        return CommandRead(line.json, line.save);
     }
     if (command == "write") {
-        if (args.size() != 1 || args[0].rfind("-", 0) == 0) {
-            return Usage("write needs one parameter file");
+        if (args.size() != 1) {
+            return Usage("write needs one parameter file", command);
         }
         return CommandWrite(args[0].c_str());
     }
@@ -188,57 +183,89 @@ int RunCommand(const CommandLine& line) {
         return CommandSet(args);
     }
     if (command == "monitor") {
-        bool csv = false;
-        double duration = 0;
-        for (size_t i = 0; i < args.size(); ++i) {
-            if (args[i] == "--csv") {
-                csv = true;
-            } else if (args[i] == "--duration" && i + 1 < args.size()) {
-                char* end = nullptr;
-                duration = std::strtod(args[++i].c_str(), &end);
-                if (end == args[i].c_str() || *end != 0 || !(duration > 0)) {
-                    return Usage("--duration needs a number of seconds above 0");
-                }
-            } else {
-                return Usage("monitor: unknown option " + args[i]);
-            }
+        if (!args.empty()) {
+            return Usage("monitor takes no arguments but its options", command);
         }
-        return CommandMonitor(csv, duration);
-    }
-    if (command == "reset") {
-        if (args.size() != 1) {
-            return Usage("reset needs max, min or dpdt");
+        if (line.csv && line.json) {
+            return Usage("--csv and --json exclude each other", command);
         }
-        const std::string which = Lower(args[0]);
-        if (which == "max")
-            return SendSingleCommand(CMD_RESET_MAX_PEAK);
-        if (which == "min")
-            return SendSingleCommand(CMD_RESET_MIN_PEAK);
-        if (which == "dpdt")
-            return SendSingleCommand(CMD_RESET_DPDT_PEAK);
-        return Usage("reset needs max, min or dpdt, not " + args[0]);
+        return CommandMonitor(line.csv    ? MonitorFormat::Csv
+                              : line.json ? MonitorFormat::Json
+                                          : MonitorFormat::Text,
+                              line.duration);
     }
-    return Usage("unknown command " + command);
+    if (args.size() != 1) {
+        return Usage("reset needs max, min or dpdt", command);
+    }
+    const std::string which = Lower(args[0]);
+    if (which == "max")
+        return SendSingleCommand(CMD_RESET_MAX_PEAK);
+    if (which == "min")
+        return SendSingleCommand(CMD_RESET_MIN_PEAK);
+    if (which == "dpdt")
+        return SendSingleCommand(CMD_RESET_DPDT_PEAK);
+    return Usage("reset needs max, min or dpdt, not '" + args[0] + "'", command);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv, std::string* command) {
+    const options::Scanned scanned = options::Scan(argc, argv, kOptions);
+    if (!scanned.error.empty()) {
+        return Usage(scanned.error);
+    }
+    std::vector<std::string> args = scanned.operands;
+    *command = args.empty() ? std::string() : args[0];
+    if (!args.empty()) {
+        args.erase(args.begin());
+    }
+    const CommandHelp* known = FindCommand(*command);
+    if (!command->empty() && *command != "help" && known == nullptr) {
+        return Usage("unknown command '" + *command + "'");
+    }
     CommandLine line;
-    if (!SplitCommandLine(argc, argv, &line)) {
+    bool help = false;
+    for (const auto& [option, value] : scanned.options) {
+        if (option == "--version") {
+            std::printf("kvxctl %s (KVXMon %s)\n", KVX_VERSION, KVX_VERSION);
+            return kExitOk;
+        }
+        help = help || option == "--help";
+        const bool global = option == "--help" || option == "--port";
+        if (!global && (known == nullptr || std::find(known->options.begin(), known->options.end(),
+                                                      option) == known->options.end())) {
+            return Usage("unknown option '" + option + "'" +
+                             (known != nullptr ? " for " + *command : std::string()),
+                         known != nullptr ? *command : std::string());
+        }
+        if (option == "--port") {
+            line.port = value.c_str();
+        } else if (option == "--json") {
+            line.json = true;
+        } else if (option == "--csv") {
+            line.csv = true;
+        } else if (option == "--save") {
+            line.save = value.c_str();
+        } else if (option == "--duration") {
+            char* end = nullptr;
+            line.duration = std::strtod(value.c_str(), &end);
+            if (end == value.c_str() || *end != 0 || !(line.duration > 0)) {
+                return Usage("--duration needs a number of seconds above 0, not '" + value + "'",
+                             *command);
+            }
+        }
+    }
+    if (*command == "help") {
+        if (args.size() > 1 || (args.size() == 1 && FindCommand(args[0]) == nullptr)) {
+            return Usage("help takes one of the commands, not '" +
+                         (args.empty() ? "" : args.back()) + "'");
+        }
+        return Print(args.empty() ? kUsage : FindCommand(args[0])->help);
+    }
+    if (help) {
+        return Print(known != nullptr ? known->help : kUsage);
+    }
+    if (known == nullptr) {
+        std::fputs(kUsage, stderr);
         return kExitUsage;
-    }
-    if (line.version) {
-        std::printf("kvxctl %s (KVXMon %s)\n", KVX_VERSION, KVX_VERSION);
-        return kExitOk;
-    }
-    if (line.help || line.command.empty()) {
-        const char* help = HelpOf(line.command);
-        std::fputs(help != nullptr ? help : kUsage, line.help ? stdout : stderr);
-        return line.help ? kExitOk : kExitUsage;
-    }
-    if (HelpOf(line.command) == nullptr) {
-        return Usage("unknown command " + line.command);
     }
     if (!ChoosePort(line.port)) {
         return kExitUsage;
@@ -253,12 +280,20 @@ int main(int argc, char** argv) {
     SetSettingsDefaults(settings);
     replyEvent.store(reply, std::memory_order_release);
 
-    const int result = RunCommand(line);
+    const int result = RunCommand(*command, args, line);
 
     // The reader thread may still use the event until the link is closed.
     CloseLink();
     replyEvent.store(nullptr, std::memory_order_release);
     platform::CloseEvent(reply);
-    std::fflush(stdout);
     return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string command;
+    const int result = Run(argc, argv, &command);
+    // A reader that leaves the monitor (| head) ends it as Ctrl+C does.
+    return FinishOutput(result, command == "monitor");
 }

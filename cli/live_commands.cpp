@@ -1,5 +1,6 @@
 // monitor, reset and key: the commands that listen to the device's live messages, and the
 // single commands it takes while it talks.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -20,7 +21,7 @@ namespace {
 // One line of the monitor, made on the reader thread when a measurement message arrives and
 // printed by the main thread.
 struct MonitorLine {
-    std::atomic<int64_t> timeMs{0};  // wall clock
+    std::atomic<int64_t> timeUs{0};  // wall clock, when the message's last byte came in
     std::atomic<int32_t> measurement{0};
     std::atomic<int32_t> maxPeak{-1};
     std::atomic<int32_t> minPeak{-1};
@@ -45,10 +46,57 @@ constexpr uint16_t kStatusGroup = 25;
 constexpr uint16_t kFirstAlarmOffset = 13;
 constexpr uint16_t kMeasurementLast = 199;
 
-int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
+// A byte takes 10 bits at 9600 baud (start, 8 data, stop).
+constexpr int64_t kByteNs = 10 * 1000000000LL / 9600;
+
+// The wall clock at the steady clock's zero, so stamps never jump with a clock adjustment.
+std::atomic<int64_t> wallOffsetNs{0};
+
+int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+int64_t WallUs(int64_t steadyNs) {
+    return (steadyNs + wallOffsetNs.load(std::memory_order_relaxed)) / 1000;
+}
+
+// When each byte came off the line, reader thread only. A read returns the bytes the driver
+// gathered: its last byte arrived at the latest when the read returned, and the ones before it
+// one byte time apart each. A byte never arrives less than a byte time after the one before, which
+// keeps the stamps strictly increasing across reads. Bytes wait here until the parser takes them,
+// four at a time (a read holds at most 64).
+constexpr int kByteRing = 128;
+int64_t byteStampNs[kByteRing];
+int byteIn = 0;
+int byteOut = 0;
+int64_t lastByteNs = 0;
+// The stamp of the carriage return that ended the message the parser is taking now. A chunk of
+// four bytes can end at most one valid message, at its first carriage return: a second one
+// leaves at most two bytes before it, too few for a message.
+int64_t messageStampNs = 0;
+
+void OnRead(int held, int count) {
+    const int64_t now = SteadyNs();
+    // After a hang-up the link drops the part chunk it held; so are its stamps.
+    byteOut = (byteIn - held + kByteRing) % kByteRing;
+    for (int k = 0; k < count; ++k) {
+        lastByteNs = std::max(now - (count - 1 - k) * kByteNs, lastByteNs + kByteNs);
+        byteStampNs[byteIn] = lastByteNs;
+        byteIn = (byteIn + 1) % kByteRing;
+    }
+}
+
+void OnChunk(const uint8_t* bytes, int count) {
+    bool ended = false;
+    for (int k = 0; k < count && byteOut != byteIn; ++k) {
+        if (bytes[k] == 13 && !ended) {
+            messageStampNs = byteStampNs[byteOut];
+            ended = true;
+        }
+        byteOut = (byteOut + 1) % kByteRing;
+    }
 }
 
 void OnMonitorMessage(uint16_t value) {
@@ -73,7 +121,7 @@ void OnMonitorMessage(uint16_t value) {
         return;
     }
     MonitorLine& line = monitorRing[write];
-    line.timeMs.store(NowMs(), std::memory_order_relaxed);
+    line.timeUs.store(WallUs(messageStampNs), std::memory_order_relaxed);
     line.measurement.store(value, std::memory_order_relaxed);
     line.maxPeak.store(liveValues.maxPeak.load(), std::memory_order_relaxed);
     line.minPeak.store(liveValues.minPeak.load(), std::memory_order_relaxed);
@@ -88,7 +136,8 @@ void OnMonitorMessage(uint16_t value) {
 }
 
 // ISO 8601 local time with milliseconds and the offset from UTC: 2026-12-07T18:20:01.123+01:00.
-std::string IsoLocalTime(int64_t ms) {
+std::string IsoLocalTime(int64_t us) {
+    const int64_t ms = us / 1000;
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
     const std::tm* local = std::localtime(&seconds);  // main thread only
     if (local == nullptr) {
@@ -104,12 +153,15 @@ std::string IsoLocalTime(int64_t ms) {
     return text;
 }
 
-std::string Number(int32_t value) {
-    return value < 0 ? std::string() : std::to_string(value);
+std::string Number(int32_t value, const char* unknown) {
+    return value < 0 ? std::string(unknown) : std::to_string(value);
 }
 
-// False once stdout is gone (a closed pipe), which ends the monitor.
-bool PrintMonitorLine(const MonitorLine& line, bool csv) {
+// Event rows are stamped by the main thread: never before the row above them.
+int64_t lastPrintedUs = 0;
+
+// False once stdout is gone (a closed pipe, a full disk), which ends the monitor.
+bool PrintMonitorLine(const MonitorLine& line, MonitorFormat format) {
     std::string status;
     for (const auto& code : line.alarmCode) {
         if (const uint16_t value = code.load(std::memory_order_relaxed)) {
@@ -119,33 +171,43 @@ bool PrintMonitorLine(const MonitorLine& line, bool csv) {
     if (line.dUdt.load(std::memory_order_relaxed) != 0) {
         status += status.empty() ? "dU/dt" : " dU/dt";
     }
-    const std::string time = IsoLocalTime(line.timeMs.load(std::memory_order_relaxed));
+    lastPrintedUs = line.timeUs.load(std::memory_order_relaxed);
+    const std::string time = IsoLocalTime(lastPrintedUs);
     const int32_t measurement = line.measurement.load(std::memory_order_relaxed);
     const int32_t max = line.maxPeak.load(std::memory_order_relaxed);
     const int32_t min = line.minPeak.load(std::memory_order_relaxed);
     const int32_t dpdt = line.dPdtPeak.load(std::memory_order_relaxed);
-    if (csv) {
-        std::printf("%s,%d,%s,%s,%s,%s\n", time.c_str(), measurement, Number(max).c_str(),
-                    Number(min).c_str(), Number(dpdt).c_str(), status.c_str());
+    if (format == MonitorFormat::Csv) {
+        std::printf("%s,%d,%s,%s,%s,%s\n", time.c_str(), measurement, Number(max, "").c_str(),
+                    Number(min, "").c_str(), Number(dpdt, "").c_str(), status.c_str());
+    } else if (format == MonitorFormat::Json) {
+        std::printf(
+            "{\"time\": \"%s\", \"measurement\": %d, \"max\": %s, \"min\": %s, \"dpdt\": %s, "
+            "\"status\": \"%s\"}\n",
+            time.c_str(), measurement, Number(max, "null").c_str(), Number(min, "null").c_str(),
+            Number(dpdt, "null").c_str(), status.c_str());
     } else {
         std::printf("%s  %3d %%  max %3s %%  min %3s %%  dP/dt %3s %%  %s\n", time.c_str(),
-                    measurement, max < 0 ? "--" : Number(max).c_str(),
-                    min < 0 ? "--" : Number(min).c_str(), dpdt < 0 ? "--" : Number(dpdt).c_str(),
-                    status.c_str());
+                    measurement, Number(max, "--").c_str(), Number(min, "--").c_str(),
+                    Number(dpdt, "--").c_str(), status.c_str());
     }
-    return std::fflush(stdout) == 0;
+    return FlushOutput();
 }
 
-bool PrintLinkEvent(bool lost, bool csv) {
-    const std::string time = IsoLocalTime(NowMs());
-    if (csv) {
+bool PrintLinkEvent(bool lost, MonitorFormat format) {
+    lastPrintedUs = std::max(WallUs(SteadyNs()), lastPrintedUs + 1000);
+    const std::string time = IsoLocalTime(lastPrintedUs);
+    const char* event = lost ? "link lost" : "link back";
+    if (format == MonitorFormat::Csv) {
         // A row of its own keeps the file well-formed: no values, the event in the status.
-        std::printf("%s,,,,,%s\n", time.c_str(), lost ? "link lost" : "link back");
+        std::printf("%s,,,,,%s\n", time.c_str(), event);
+    } else if (format == MonitorFormat::Json) {
+        std::printf("{\"time\": \"%s\", \"event\": \"%s\"}\n", time.c_str(), event);
     } else {
         std::printf("%s  %s\n", time.c_str(),
                     lost ? "link lost: no message from the device; waiting for it" : "link back");
     }
-    return std::fflush(stdout) == 0;
+    return FlushOutput();
 }
 
 std::atomic<int32_t> messagesHeard{0};
@@ -156,16 +218,24 @@ void CountMessage(uint16_t) {
 
 }  // namespace
 
-int CommandMonitor(bool csv, double durationSeconds) {
+int CommandMonitor(MonitorFormat format, double durationSeconds) {
+    wallOffsetNs.store(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::system_clock::now().time_since_epoch())
+                           .count() -
+                       SteadyNs());
+    SetReadHook(OnRead);
+    SetReceiveHook(OnChunk);
     SetMessageHook(OnMonitorMessage);
     if (!Connect()) {
         SetMessageHook(nullptr);
+        SetReceiveHook(nullptr);
+        SetReadHook(nullptr);
         return kExitUsage;
     }
-    if (csv) {
-        std::printf("time,measurement,max,min,dpdt,status\n");
+    if (format == MonitorFormat::Csv) {
+        std::printf("time,measurement (%%),max (%%),min (%%),dpdt (%%),status\n");
     }
-    bool outputOpen = std::fflush(stdout) == 0;
+    bool outputOpen = FlushOutput();
     const auto start = std::chrono::steady_clock::now();
     auto nextTick = start;
     bool lost = false;
@@ -183,16 +253,16 @@ int CommandMonitor(bool csv, double durationSeconds) {
             if (!lost && liveValues.linkTimeout.load() == 0 &&
                 liveValues.measurement.load() == -1) {
                 lost = true;
-                outputOpen = PrintLinkEvent(true, csv);
+                outputOpen = PrintLinkEvent(true, format);
             }
         }
         for (int32_t read = monitorRead.load(std::memory_order_relaxed);
              outputOpen && read != monitorWrite.load(std::memory_order_acquire);) {
             if (lost) {
                 lost = false;
-                outputOpen = PrintLinkEvent(false, csv) && outputOpen;
+                outputOpen = PrintLinkEvent(false, format) && outputOpen;
             }
-            outputOpen = PrintMonitorLine(monitorRing[read], csv) && outputOpen;
+            outputOpen = PrintMonitorLine(monitorRing[read], format) && outputOpen;
             read = (read + 1) % kMonitorRing;
             monitorRead.store(read, std::memory_order_release);
         }
@@ -205,6 +275,9 @@ int CommandMonitor(bool csv, double durationSeconds) {
     }
     CloseLink();
     SetMessageHook(nullptr);
+    SetReceiveHook(nullptr);
+    SetReadHook(nullptr);
+    // A failed output is judged once everything is written (FinishOutput).
     return kExitOk;
 }
 

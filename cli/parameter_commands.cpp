@@ -49,15 +49,30 @@ bool LoadForWrite(const char* path) {
     platform::FileOpenResult probe = platform::OpenFile(
         path, platform::FileAccess::Read, platform::FileCreation::OpenExisting, false);
     if (probe.file == nullptr) {
-        Fail("cannot read %s: %s", path, platform::SystemErrorText(probe.error));
+        const int32_t error = probe.error;
+        Fail("cannot read %s: %s", path,
+             error == platform::kErrorIsDirectory ? "it is a folder, not a parameter file"
+             : error == platform::kErrorInvalid   ? "not a regular file"
+                                                  : platform::SystemErrorText(error));
         return false;
     }
     // Name the first word that would reach the device as another word, before the shared load
     // refuses the file as a whole.
     uint8_t record[kParameterFileSize];
-    const int got = platform::ReadFile(probe.file, record, kParameterFileSize);
+    int32_t error = 0;
+    const int got = platform::ReadFile(probe.file, record, kParameterFileSize, &error);
     platform::CloseFile(probe.file);
-    const int word = got == kParameterFileSize ? FirstOutOfBandWord(record) : -1;
+    if (error != 0) {
+        Fail("cannot read %s: %s", path, platform::SystemErrorText(error));
+        return false;
+    }
+    if (got < kParameterFileSize) {
+        Fail(got == 0 ? "%s is empty; nothing sent"
+                      : "%s is too short (%s bytes, a parameter file has 88); nothing sent",
+             path, std::to_string(got));
+        return false;
+    }
+    const int word = FirstOutOfBandWord(record);
     if (word >= 0) {
         const auto value = static_cast<unsigned>(record[2 * word] | (record[2 * word + 1] << 8));
         Fail("%s: word %s is outside its band", path,
@@ -83,17 +98,17 @@ bool LoadForWrite(const char* path) {
 // The words a changed value queues, in the order the pages apply them on OK: Limit 1, Limit 2,
 // dP/dt, Setup. A changed timer range goes out before both limit times, which then always
 // follow in the new unit, as the Setup page sends them; they are not sent twice.
-int QueueChangedWords() {
+std::vector<int> QueueChangedWords() {
     const bool rangeChanged =
         parameterSet.editWords[timerRange] != parameterSet.deviceWords[timerRange].load();
-    int queued = 0;
+    std::vector<int> queued;
     auto queue = [&queued](int word, bool always) {
         const uint16_t value = parameterSet.editWords[word];
         if (always || value != parameterSet.deviceWords[word].load()) {
             std::printf("%s: %s %u -> %u\n", portLabel.c_str(), kParameterTable[word].name,
                         parameterSet.deviceWords[word].load(), value);
             QueueWord(kParameterTable[word].transferCode, value);
-            ++queued;
+            queued.push_back(word);
         }
     };
     for (int word = limit1Mode; word <= dudt; ++word) {
@@ -153,7 +168,6 @@ int CommandRead(bool json, const char* savePath) {
                         ValueText(i, raw).c_str());
         }
     }
-    std::fflush(stdout);
     if (savePath != nullptr) {
         const int32_t result = WriteParameterFile(savePath);
         if (result != 0) {
@@ -176,10 +190,14 @@ int CommandWrite(const char* path) {
     if (!Connect()) {
         return kExitUsage;
     }
-    if (!SendQueuedWords()) {
-        return Interruption();
+    std::vector<int> all;
+    for (int i = 0; i < kParameterCount; ++i) {
+        all.push_back(i);
     }
-    return ConfirmWords(kParameterCount);
+    if (!SendQueuedWords()) {
+        return Interruption(all);
+    }
+    return ConfirmWords(all);
 }
 
 int CommandSet(const std::vector<std::string>& arguments) {
@@ -242,13 +260,13 @@ int CommandSet(const std::vector<std::string>& arguments) {
              std::to_string(max), std::to_string(min));
         return kExitUsage;
     }
-    const int queued = QueueChangedWords();
-    if (queued == 0) {
+    const std::vector<int> queued = QueueChangedWords();
+    if (queued.empty()) {
         std::printf("%s: nothing to change\n", portLabel.c_str());
         return kExitOk;
     }
     if (!SendQueuedWords()) {
-        return Interruption();
+        return Interruption(queued);
     }
     return ConfirmWords(queued);
 }

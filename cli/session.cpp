@@ -1,5 +1,6 @@
 #include "cli/session.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -58,6 +59,17 @@ std::string OpenFailureReason(int32_t code) {
     }
 }
 
+std::string WordNames(const std::vector<int>& words) {
+    std::string names;
+    for (int word : words) {
+        names += (names.empty() ? "" : " ") + std::string(kParameterTable[word].name);
+    }
+    return names;
+}
+
+// The reason the first failed write to stdout gave; 0 while every write succeeded.
+int32_t outputError = 0;
+
 }  // namespace
 
 std::string portName;
@@ -84,6 +96,25 @@ platform::MessageResult PrintMessage(platform::WindowHandle, const char* text, c
     }
     return buttons == platform::MessageButtons::YesNo ? platform::MessageResult::No
                                                       : platform::MessageResult::Ok;
+}
+
+bool FlushOutput() {
+    errno = 0;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
+        return true;
+    }
+    if (outputError == 0) {
+        outputError = errno != 0 ? errno : platform::kErrorInvalid;
+    }
+    return false;
+}
+
+int FinishOutput(int result, bool quietBrokenPipe) {
+    if (FlushOutput() || (quietBrokenPipe && outputError == platform::kErrorBrokenPipe)) {
+        return result;
+    }
+    Fail("cannot write the output: %s", platform::SystemErrorText(outputError));
+    return result == kExitOk ? kExitUsage : result;
 }
 
 bool Pause(int ms) {
@@ -182,15 +213,20 @@ bool SendQueuedWords() {
     return true;
 }
 
-int ConfirmWords(int sent) {
+int ConfirmWords(const std::vector<int>& sent) {
     if (!PollAndWait(kReplyTimeoutMs)) {
-        Fail("%s: no reply from the device within 2 s: the words sent were not confirmed",
-             portLabel);
+        if (Interrupted()) {
+            return Interruption(sent);
+        }
+        Fail(
+            "%s: the line fell silent (no reply within 2 s); not confirmed: %s; the device may "
+            "hold some of them",
+            portLabel, WordNames(sent));
         return kExitNoReply;
     }
     if (ParametersConfirmed() == 1) {
-        std::printf("%s: %d word%s sent and confirmed\n", portLabel.c_str(), sent,
-                    sent == 1 ? "" : "s");
+        std::printf("%s: %zu word%s sent and confirmed\n", portLabel.c_str(), sent.size(),
+                    sent.size() == 1 ? "" : "s");
         return kExitOk;
     }
     Fail("%s: the device reports other words than were sent:", portLabel);
@@ -204,8 +240,9 @@ int ConfirmWords(int sent) {
     return kExitMismatch;
 }
 
-int Interruption() {
-    Fail("%s: interrupted; the device may hold only some of the words", portLabel);
+int Interruption(const std::vector<int>& sent) {
+    Fail("%s: interrupted; not confirmed: %s; the device may hold some of them", portLabel,
+         WordNames(sent));
     return kExitInterrupted;
 }
 

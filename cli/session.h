@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/event.h"
 #include "platform/message_box.h"
@@ -37,6 +38,12 @@ void Fail(const char* format, const std::string& a = {}, const std::string& b = 
 platform::MessageResult PrintMessage(platform::WindowHandle, const char* text, const char*,
                                      platform::MessageIcon icon, platform::MessageButtons buttons);
 
+// Flushes stdout; false once a write to it has failed (the reason is kept for FinishOutput).
+bool FlushOutput();
+// The exit code once everything is written. A failed write to stdout is an error, named on
+// stderr, unless quietBrokenPipe and the reader went away.
+int FinishOutput(int result, bool quietBrokenPipe);
+
 // Waits ms milliseconds; false when Ctrl+C (or a termination signal) came meanwhile.
 bool Pause(int ms);
 bool Interrupted();
@@ -59,9 +66,10 @@ std::string IdentityText();
 // interrupted.
 bool SendQueuedWords();
 // The confirmation: poll once the queue has drained and compare the device's report with the
-// edit copy, as the link tick's confirmation step does, listing every word that differs.
-int ConfirmWords(int sent);
-// The message and exit code after Ctrl+C came in the middle of a transfer.
-int Interruption();
+// edit copy, as the link tick's confirmation step does, listing every word that differs. sent
+// are the words' indexes; without a reply they are named as not confirmed.
+int ConfirmWords(const std::vector<int>& sent);
+// The message and exit code after Ctrl+C came in the middle of a transfer of the words sent.
+int Interruption(const std::vector<int>& sent);
 
 }  // namespace kvxctl

@@ -23,6 +23,12 @@ std::string ChoiceKey(const std::string& text) {
     return key;
 }
 
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(' ');
+    return first == std::string::npos ? std::string()
+                                      : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 int FindWordByName(const std::string& name) {
     for (int i = 0; i < kParameterCount; ++i) {
         if (Lower(name) == Lower(kParameterTable[i].name)) {
@@ -145,24 +151,35 @@ bool ParseAssignment(const std::string& argument, Assignment* out) {
         Fail("unknown parameter '%s' (kvxctl set --help lists the names)", name);
         return false;
     }
+    const char* canonical = kParameterTable[word].name;
+    const std::vector<std::string> choices = Choices(word);
+    // What read prints is taken back as it stands: "90 %", "1.25 s", "100 (times in 0.01 s)".
+    text = Trim(text);
+    if (word == timerRange && text.find(" (") != std::string::npos) {
+        text = text.substr(0, text.find(" ("));
+    } else if (choices.empty() && !text.empty() && text.back() == (IsTimeWord(word) ? 's' : '%')) {
+        text = Trim(text.substr(0, text.size() - 1));
+    }
     out->word = word;
     out->text = text;
     out->value = 0;
-    const char* canonical = kParameterTable[word].name;
     if (IsTimeWord(word)) {
         int integerDigits = 0;
         int decimals = 0;
+        if (!TimeSyntax(text, &integerDigits, &decimals)) {
+            Fail("%s: not a number: '%s'", canonical, text);
+            return false;
+        }
         // The largest time in either unit is 999.9 s; the unit decides the rest later.
-        if (!TimeSyntax(text, &integerDigits, &decimals) || integerDigits > 3 || decimals > 2) {
+        if (integerDigits > 3 || decimals > 2) {
             Fail(
-                "%s=%s is refused: a time in seconds, 0.00 to 99.99 (timerRange 0) or 0.0 to "
+                "%s=%s is out of range: a time in seconds, 0.00 to 99.99 (timerRange 0) or 0.0 to "
                 "999.9 (timerRange 1)",
                 canonical, text);
             return false;
         }
         return true;
     }
-    const std::vector<std::string> choices = Choices(word);
     for (size_t i = 0; i < choices.size(); ++i) {
         if (ChoiceKey(text) == ChoiceKey(choices[i])) {
             out->value = static_cast<uint16_t>(i);
@@ -173,13 +190,22 @@ bool ParseAssignment(const std::string& argument, Assignment* out) {
         out->value = 0;  // the dU/dt field reads "Off" as 0
         return true;
     }
-    if (choices.empty() && !text.empty() && text.back() == '%') {
-        text.pop_back();
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::string digits =
+        negative || (!text.empty() && text[0] == '+') ? text.substr(1) : text;
+    if (!AllDigits(digits)) {
+        int integerDigits = 0;
+        int decimals = 0;
+        Fail(!choices.empty() ? "%s: not a number nor one of its choices: '%s' (%s)"
+             : TimeSyntax(digits, &integerDigits, &decimals) ? "%s: not a whole number: '%s'"
+                                                             : "%s: not a number: '%s'",
+             canonical, text, RangeText(word));
+        return false;
     }
     const ParameterInfo& info = kParameterTable[word];
-    const long value = AllDigits(text) ? std::atol(text.c_str()) : -1;
+    const long value = negative ? -std::atol(digits.c_str()) : std::atol(digits.c_str());
     if (value < info.minValue || value > info.maxValue) {
-        Fail("%s=%s is out of range: %s", canonical, out->text, RangeText(word));
+        Fail("%s=%s is out of range: %s", canonical, text, RangeText(word));
         return false;
     }
     out->value = static_cast<uint16_t>(value);

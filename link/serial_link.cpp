@@ -59,6 +59,7 @@ struct LinkState {
 LinkState linkState;
 
 std::atomic<ReceiveHook> receiveHook{nullptr};
+std::atomic<ReadHook> readHook{nullptr};
 std::atomic<int> writerDrains{0};
 // 1 from the writer's wake-up until its drain has handed every byte to the port.
 std::atomic<int> writerBusy{0};
@@ -96,6 +97,9 @@ void ReaderThread(platform::SerialPortHandle port, platform::EventHandle stop) {
                 }
             }
             continue;
+        }
+        if (ReadHook hook = readHook.load(std::memory_order_acquire)) {
+            hook(held, n);
         }
         held += n;
         int offset = 0;
@@ -233,6 +237,10 @@ bool FlushLink(int timeoutMs) {
         waited += kStepMs;
     }
     return platform::WaitSerialOutputSent(linkState.portHandle, timeoutMs - waited);
+}
+
+void SetReadHook(ReadHook hook) {
+    readHook.store(hook, std::memory_order_release);
 }
 
 void SetReceiveHook(ReceiveHook hook) {

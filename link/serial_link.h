@@ -25,4 +25,9 @@ void SetReadGather(int ms);
 // the parser does; and the number of drains the writer has run since the link was opened.
 using ReceiveHook = void (*)(const uint8_t* bytes, int count);
 void SetReceiveHook(ReceiveHook hook);
+// Told, on the reader thread, how many bytes each read brought (count) and how many of earlier
+// reads still wait for the rest of their chunk (held), before they reach the hook above and the
+// parser: a monitor stamps each byte by its place in the read.
+using ReadHook = void (*)(int held, int count);
+void SetReadHook(ReadHook hook);
 int WriterDrainCount();

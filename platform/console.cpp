@@ -12,7 +12,7 @@ namespace platform {
 
 static_assert(kErrorNoEntry == ENOENT && kErrorAccessDenied == EACCES && kErrorBusy == EBUSY &&
               kErrorNotTerminal == ENOTTY && kErrorWouldBlock == EWOULDBLOCK &&
-              kErrorInvalid == EINVAL);
+              kErrorInvalid == EINVAL && kErrorIsDirectory == EISDIR && kErrorBrokenPipe == EPIPE);
 
 namespace {
 

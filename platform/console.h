@@ -30,5 +30,7 @@ inline constexpr int32_t kErrorBusy = 16;          // EBUSY
 inline constexpr int32_t kErrorNotTerminal = 25;   // ENOTTY
 inline constexpr int32_t kErrorWouldBlock = 11;    // EWOULDBLOCK, a lock held elsewhere
 inline constexpr int32_t kErrorInvalid = 22;       // EINVAL
+inline constexpr int32_t kErrorIsDirectory = 21;   // EISDIR
+inline constexpr int32_t kErrorBrokenPipe = 32;    // EPIPE, the reader of a pipe went away
 
 }  // namespace platform

@@ -10,6 +10,8 @@
 #include <QEvent>
 #include <QFile>
 #include <QFocusEvent>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
@@ -502,6 +504,16 @@ bool InitApplication(int& argc, char** argv) {
     // Ties the windows to the installed kvxmon.desktop, whose icon and name a Wayland desktop
     // shows for them.
     QGuiApplication::setDesktopFileName(QStringLiteral("kvxmon"));
+    // On a minimal system whose only fonts are the Liberation set the package depends on,
+    // fontconfig resolves "sans-serif" to Liberation Mono, and every button and label would come
+    // out in a typewriter face. The desktop's own choice stands whenever it is proportional;
+    // otherwise the interface gets Liberation Sans, which the drawing names as well.
+    QFont interfaceFont = QApplication::font();
+    const QString sans = QStringLiteral("Liberation Sans");
+    if (QFontInfo(interfaceFont).fixedPitch() && QFontDatabase::hasFamily(sans)) {
+        interfaceFont.setFamilies({sans});
+        QApplication::setFont(interfaceFont);
+    }
     (void)application;
     SetMessagePresenter(ShowWindowMessageBox);
     return true;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks to build, run and test KVXMon.
+# Installs what a fresh Debian 12 machine lacks to build, run and test KVXMon; with package names
+# as arguments, only those (scripts/package.sh names what building the package needs).
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-base-dev-tools libgl-dev
@@ -8,6 +9,9 @@ packages=(build-essential cmake ninja-build pkg-config
           xdotool x11-xserver-utils x11-utils qt6-translations-l10n poppler-utils
           clang libclang-rt-14-dev dpkg-dev file desktop-file-utils appstream man-db
           librsvg2-bin)
+if [ $# -gt 0 ]; then
+  packages=("$@")
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,9 +16,16 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
+#include "cli/options.h"
+#include "link/protocol.h"
 #include "platform/serial_port.h"
 #include "sim/sim_device.h"
+
+#ifndef KVX_VERSION
+#define KVX_VERSION "0"
+#endif
 
 namespace {
 
@@ -57,7 +65,10 @@ const char kHelp[] =
     "  --dudt-interval S    mean seconds between dU/dt events, 0 for none (default 12)\n"
     "  --seed N             seed of the random numbers (default: the time)\n"
     "  --record FILE        append every byte heard on the line to FILE, as received\n"
-    "  --help               this text\n"
+    "  -h, --help           this text\n"
+    "  --version            the version\n"
+    "Every option that takes a value takes it after a space or an equals sign:\n"
+    "--wave square or --wave=square.\n"
     "\n"
     "Ends cleanly on SIGINT or SIGTERM.\n";
 
@@ -65,66 +76,101 @@ struct Line {
     int fd = -1;
     int keepSlave = -1;  // pseudo-terminal only: held so the master never sees a hang-up
     std::string path;
-    std::string link;
+    std::string link;  // the symlink made at start, and the inode it got
+    dev_t linkDevice = 0;
+    ino_t linkInode = 0;
 };
 
-bool ParseNumber(const char* text, double* value) {
+bool ParseNumber(const std::string& text, double* value) {
     char* end = nullptr;
     errno = 0;
-    *value = std::strtod(text, &end);
-    return end != text && *end == 0 && errno == 0;
+    *value = std::strtod(text.c_str(), &end);
+    return end != text.c_str() && *end == 0 && errno == 0;
 }
 
+// Usage errors end with the same code as kvxctl's.
+constexpr int kExitUsage = 1;
+
+bool UsageError(const std::string& what) {
+    std::fprintf(stderr, "kvxsim: %s; see kvxsim --help\n", what.c_str());
+    return false;
+}
+
+const std::vector<options::Spec> kOptions = {
+    {"--help", "-h", false},
+    {"--version", nullptr, false},
+    {"--ignore-polls", nullptr, false},
+    {"--tty", nullptr, true},
+    {"--link", nullptr, true},
+    {"--record", nullptr, true},
+    {"--identity", nullptr, true},
+    {"--wave", nullptr, true},
+    {"--period", nullptr, true},
+    {"--min", nullptr, true},
+    {"--max", nullptr, true},
+    {"--silence-after", nullptr, true},
+    {"--garbage-rate", nullptr, true},
+    {"--wrong-word", nullptr, true},
+    {"--dudt-interval", nullptr, true},
+    {"--seed", nullptr, true},
+};
+
+// False with a message on a usage error; *done when --help or --version has answered.
 bool ParseOptions(int argc, char** argv, SimOptions* options, std::string* tty, std::string* link,
-                  std::string* record, unsigned* seed) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "--help") {
-            std::fputs(kHelp, stdout);
-            std::exit(0);
+                  std::string* record, unsigned* seed, bool* done) {
+    const options::Scanned scanned = options::Scan(argc, argv, kOptions);
+    if (!scanned.error.empty()) {
+        return UsageError(scanned.error);
+    }
+    if (!scanned.operands.empty()) {
+        return UsageError("unexpected argument '" + scanned.operands[0] + "'");
+    }
+    for (const auto& [option, value] : scanned.options) {
+        if (option == "--help" || option == "--version") {
+            std::fputs(option == "--help" ? kHelp : "kvxsim " KVX_VERSION "\n", stdout);
+            *done = true;
+            return true;
         }
-        if (option == "--ignore-polls") {
-            options->ignorePolls = true;
-            continue;
-        }
-        if (i + 1 >= argc) {
-            std::fprintf(stderr, "kvxsim: %s needs a value or is unknown (see --help)\n",
-                         option.c_str());
-            return false;
-        }
-        const char* value = argv[++i];
+    }
+    for (const auto& [option, value] : scanned.options) {
         double number = 0;
         const bool numeric = ParseNumber(value, &number);
-        if (option == "--tty") {
+        if (option == "--ignore-polls") {
+            options->ignorePolls = true;
+        } else if (option == "--tty") {
             *tty = value;
         } else if (option == "--link") {
             *link = value;
         } else if (option == "--record") {
             *record = value;
         } else if (option == "--identity") {
+            // The device's identity field holds 43 characters and its terminating zero.
+            if (value.size() > kIdentitySize - 1) {
+                return UsageError("--identity takes at most 43 characters, not " +
+                                  std::to_string(value.size()));
+            }
             options->identity = value;
         } else if (option == "--wave") {
-            const std::string kind = value;
-            if (kind == "sine") {
+            if (value == "sine") {
                 options->wave = Wave::Sine;
-            } else if (kind == "ramp") {
+            } else if (value == "ramp") {
                 options->wave = Wave::Ramp;
-            } else if (kind == "square") {
+            } else if (value == "square") {
                 options->wave = Wave::Square;
-            } else if (kind == "steady") {
+            } else if (value == "steady") {
                 options->wave = Wave::Steady;
             } else {
-                std::fprintf(stderr, "kvxsim: unknown wave %s\n", value);
-                return false;
+                return UsageError("unknown wave '" + value + "' (sine, ramp, square, steady)");
             }
         } else if (!numeric || number < 0) {
-            std::fprintf(stderr, "kvxsim: %s needs a number of 0 or more\n", option.c_str());
-            return false;
+            return UsageError(option + " needs a number of 0 or more, not '" + value + "'");
         } else if (option == "--period") {
             options->periodSeconds = number;
-        } else if (option == "--min" && number <= 199) {
+        } else if ((option == "--min" || option == "--max") && number > 199) {
+            return UsageError(option + " takes 0 to 199 percent, not " + value);
+        } else if (option == "--min") {
             options->minPercent = static_cast<int>(number);
-        } else if (option == "--max" && number <= 199) {
+        } else if (option == "--max") {
             options->maxPercent = static_cast<int>(number);
         } else if (option == "--silence-after") {
             options->silenceAfterSeconds = number;
@@ -137,9 +183,12 @@ bool ParseOptions(int argc, char** argv, SimOptions* options, std::string* tty, 
         } else if (option == "--seed") {
             *seed = static_cast<unsigned>(number);
         } else {
-            std::fprintf(stderr, "kvxsim: bad option or value: %s %s\n", option.c_str(), value);
-            return false;
+            return UsageError(option + " " + value + " is out of range");
         }
+    }
+    if (options->minPercent > options->maxPercent) {
+        return UsageError("--min " + std::to_string(options->minPercent) + " is above --max " +
+                          std::to_string(options->maxPercent));
     }
     return true;
 }
@@ -178,33 +227,56 @@ bool OpenTty(const std::string& path, Line* line) {
     return true;
 }
 
-// The symlink is made under a temporary name and renamed over PATH, so a reader of PATH sees
-// the old target or the new one, never none.
+std::string LinkTarget(const std::string& link) {
+    char target[4096];
+    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    return n < 0 ? std::string() : std::string(target, static_cast<size_t>(n));
+}
+
+// PATH may already hold a link left by an earlier kvxsim (killed, so it could not remove it):
+// such a link, to a pseudo-terminal or to this very device, is replaced. Anything else at PATH
+// belongs to the user and is never touched.
 bool MakeLink(Line* line, const std::string& link) {
+    struct stat info {};
+    bool exists = lstat(link.c_str(), &info) == 0;
+    if (!exists && errno != ENOENT) {
+        std::fprintf(stderr, "kvxsim: cannot link %s: %s\n", link.c_str(), std::strerror(errno));
+        return false;
+    }
+    const std::string old = exists && S_ISLNK(info.st_mode) ? LinkTarget(link) : std::string();
+    if (exists && old.rfind("/dev/pts/", 0) != 0 && old != line->path) {
+        std::fprintf(stderr,
+                     "kvxsim: --link %s: it exists and is not a link to a pseudo-terminal; "
+                     "left as it is\n",
+                     link.c_str());
+        return false;
+    }
+    // A new link is made in place (it fails should something appear meanwhile); an old one is
+    // replaced by a rename, so a reader of PATH sees the old target or the new one, never none.
     const std::string temporary = link + ".tmp" + std::to_string(getpid());
+    const std::string& made = exists ? temporary : link;
     unlink(temporary.c_str());
-    if (symlink(line->path.c_str(), temporary.c_str()) != 0 ||
-        rename(temporary.c_str(), link.c_str()) != 0) {
+    if (symlink(line->path.c_str(), made.c_str()) != 0 ||
+        (exists && rename(temporary.c_str(), link.c_str()) != 0) ||
+        lstat(link.c_str(), &info) != 0) {
         std::fprintf(stderr, "kvxsim: cannot link %s: %s\n", link.c_str(), std::strerror(errno));
         unlink(temporary.c_str());
         return false;
     }
     line->link = link;
+    line->linkDevice = info.st_dev;
+    line->linkInode = info.st_ino;
     return true;
 }
 
-// Removes the symlink only while it still points to our device: someone may have re-pointed it.
+// Removes only the link made at start, and only while it still points to our device: someone
+// may have replaced or re-pointed it meanwhile.
 void RemoveLink(const Line& line) {
-    if (line.link.empty()) {
-        return;
-    }
-    char target[4096];
-    ssize_t n = readlink(line.link.c_str(), target, sizeof target - 1);
-    if (n >= 0) {
-        target[n] = 0;
-        if (line.path == target) {
-            unlink(line.link.c_str());
-        }
+    struct stat info {};
+    if (!line.link.empty() && lstat(line.link.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+        info.st_dev == line.linkDevice && info.st_ino == line.linkInode &&
+        LinkTarget(line.link) == line.path) {
+        unlink(line.link.c_str());
     }
 }
 
@@ -300,11 +372,12 @@ int main(int argc, char** argv) {
     std::string link;
     std::string record;
     unsigned seed = static_cast<unsigned>(std::time(nullptr));
-    if (!ParseOptions(argc, argv, &options, &tty, &link, &record, &seed)) {
-        return 2;
+    bool done = false;
+    if (!ParseOptions(argc, argv, &options, &tty, &link, &record, &seed, &done)) {
+        return kExitUsage;
     }
-    if (options.minPercent > options.maxPercent) {
-        std::swap(options.minPercent, options.maxPercent);
+    if (done) {
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
     // The signals arrive through a descriptor in the poll loop, so ending is never racy.
     sigset_t mask;

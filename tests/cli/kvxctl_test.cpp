@@ -45,12 +45,15 @@ struct Ctl : Process {
     const TempFolder& folder;
     Clock::time_point start = Clock::now();
 
-    Ctl(std::vector<std::string> args, const TempFolder& where) : folder(where) {
+    // stdout goes to out (a path) when given.
+    Ctl(std::vector<std::string> args, const TempFolder& where, std::string out = {})
+        : folder(where) {
         args.insert(args.begin(), Program("KVXCTL_PATH", KVXCTL_BUILT));
-        const int out = open((folder / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        out = out.empty() ? folder / "stdout.txt" : out;
+        const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = open((folder / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid = Spawn(args, folder.path, {}, out, err);
-        close(out);
+        pid = Spawn(args, folder.path, {}, outFd, err);
+        close(outFd);
         close(err);
     }
     CtlRun Finish() {
@@ -68,8 +71,9 @@ struct Ctl : Process {
     }
 };
 
-CtlRun RunCtl(const std::vector<std::string>& args, const TempFolder& folder) {
-    return Ctl(args, folder).Finish();
+CtlRun RunCtl(const std::vector<std::string>& args, const TempFolder& folder,
+              const std::string& out = {}) {
+    return Ctl(args, folder, out).Finish();
 }
 
 // A kvxsim for kvxctl to talk to, and kvxctl's working folder.
@@ -123,7 +127,7 @@ std::vector<uint16_t> TransferOrderWords(const std::vector<uint8_t>& record) {
 
 TEST_F(Kvxctl, ReadSaveThenWriteRoundTripsThroughTheDevice) {
     ASSERT_TRUE(sim.Start({"--identity", "UNIT 12"}));
-    const CtlRun readRun = OnSim({"read", "--save", "unit.kvx"});
+    const CtlRun readRun = OnSim({"read", "--save=unit.kvx"});
     ASSERT_EQ(readRun.exitCode, 0) << readRun.err;
     const auto lines = Lines(readRun.out);
     ASSERT_EQ(lines.size(), 22u) << readRun.out;
@@ -174,6 +178,8 @@ TEST_F(Kvxctl, IdentityGivesUpAfterTwoSecondsWithoutReply) {
 TEST_F(Kvxctl, RefusedInputSendsNothing) {
     auto record = ValidRecord();
     WriteBytes(work / "short.kvx", std::vector<uint8_t>(record.begin(), record.begin() + 87));
+    WriteBytes(work / "empty.kvx", {});
+    std::filesystem::create_directory(work / "folder.kvx");
     record[2 * limit1Mode] = 10;  // the code 3010 would set limit2Mode instead
     WriteBytes(work / "band.kvx", record);
     const struct {
@@ -182,13 +188,20 @@ TEST_F(Kvxctl, RefusedInputSendsNothing) {
     } cases[] = {
         {{"set", "limit1Setpoint=4"}, "limit1Setpoint=4 is out of range: 5 to 99 %"},
         {{"set", "dpdtSetpoint=100"}, "out of range: 5 to 99 %"},
-        {{"set", "filter=5s"}, "0 None, 1 3s, 2 6s, 3 10s"},
-        {{"set", "limit1Tr=1000"}, "limit1Tr=1000 is refused"},
+        {{"set", "limit1Setpoint=-5 %"}, "limit1Setpoint=-5 is out of range: 5 to 99 %"},
+        {{"set", "limit1Setpoint=abc"}, "limit1Setpoint: not a number: 'abc'"},
+        {{"set", "limit1Setpoint=50.5 %"}, "limit1Setpoint: not a whole number: '50.5'"},
+        {{"set", "filter=5s"}, "not a number nor one of its choices: '5s' (0 to 3 (0 None, 1 3s"},
+        {{"set", "filter=4"}, "filter=4 is out of range: 0 to 3"},
+        {{"set", "limit1Tr=1000 s"}, "limit1Tr=1000 is out of range: a time in seconds"},
+        {{"set", "limit1Tr=1.2x"}, "limit1Tr: not a number: '1.2x'"},
         {{"set", "Tr=1.25"}, "unknown parameter 'Tr'"},
-        {{"write", "short.kvx"}, "Parameters could not be read."},
+        {{"write", "short.kvx"}, "short.kvx is too short (87 bytes, a parameter file has 88)"},
+        {{"write", "empty.kvx"}, "empty.kvx is empty; nothing sent"},
+        {{"write", "folder.kvx"}, "cannot read folder.kvx: it is a folder, not a parameter file"},
         {{"write", "band.kvx"}, "word 0 limit1Mode = 10 is outside its band"},
         {{"write", "band.kvx"}, "Not an Korvex-file, reading of parameters aborted!"},
-        {{"write", "missing.kvx"}, "cannot read missing.kvx"},
+        {{"write", "missing.kvx"}, "cannot read missing.kvx: No such file or directory"},
     };
     ASSERT_TRUE(sim.Start());
     for (const auto& c : cases) {
@@ -230,13 +243,13 @@ TEST_F(Kvxctl, SetTimerRangeSendsTheRangeThenBothTimesInTheNewUnit) {
 
 TEST_F(Kvxctl, MonitorCsvLogsEveryMeasurementForTheGivenTime) {
     ASSERT_TRUE(sim.Start());
-    const CtlRun run = OnSim({"monitor", "--csv", "--duration", "2"});
+    const CtlRun run = OnSim({"monitor", "--csv", "--duration=2"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_GE(run.elapsedMs, 2000);
     EXPECT_LT(run.elapsedMs, 4000);
     const auto lines = Lines(run.out);
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0], "time,measurement,max,min,dpdt,status");
+    EXPECT_EQ(lines[0], "time,measurement (%),max (%),min (%),dpdt (%),status");
     EXPECT_GE(lines.size(), 80u);
     EXPECT_LE(lines.size(), 115u);
     const auto rows = CsvRows(run.out);
@@ -317,19 +330,160 @@ TEST_F(Kvxctl, PortFromTheSettingsFileOrNamedInEveryError) {
 
 TEST_F(Kvxctl, HelpForEveryCommandVersionAndUsageErrors) {
     for (const char* command : {"identity", "read", "write", "set", "monitor", "reset", "key"}) {
-        const CtlRun run = RunCtl({command, "--help"}, work);
-        EXPECT_EQ(run.exitCode, 0) << command;
-        EXPECT_EQ(run.out.rfind(std::string("Usage: kvxctl [--port P] ") + command, 0), 0u)
-            << run.out;
+        for (const auto& args :
+             std::vector<std::vector<std::string>>{{command, "--help"}, {"help", command}}) {
+            const CtlRun run = RunCtl(args, work);
+            EXPECT_EQ(run.exitCode, 0) << command;
+            EXPECT_EQ(run.out.rfind(std::string("Usage: kvxctl [--port P] ") + command, 0), 0u)
+                << run.out;
+        }
     }
+    EXPECT_EQ(RunCtl({"help"}, work).out.rfind("Usage: kvxctl [--port COMn|N|PATH]", 0), 0u);
     const CtlRun version = RunCtl({"--version"}, work);
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("kvxctl ", 0), 0u);
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"frobnicate"}, {"reset", "avg"}, {"monitor", "--duration", "x"}, {"write"}}) {
-        EXPECT_EQ(RunCtl(args, work).exitCode, 1) << (args.empty() ? "" : args[0]);
+    EXPECT_EQ(RunToEnd({Program("KVXSIM_PATH", KVXSIM_BUILT), "-h"}, {}), 0);
+
+    // Usage errors: exit 1 and the one line that names the fault, from both programs.
+    const std::string sim = Program("KVXSIM_PATH", KVXSIM_BUILT);
+    const struct {
+        std::vector<std::string> args;  // kvxctl's, unless they start with kvxsim
+        const char* error;              // the whole of stderr, when given
+    } cases[] = {
+        {{"--bogus", "read"}, "kvxctl: unknown option '--bogus'; see kvxctl --help\n"},
+        {{"read", "--csv"}, "kvxctl: unknown option '--csv' for read; see kvxctl read --help\n"},
+        {{"read", "--json=yes"}, "kvxctl: option '--json' takes no value; see kvxctl --help\n"},
+        {{"identity", "--port"}, "kvxctl: option '--port' needs a value; see kvxctl --help\n"},
+        {{"frobnicate"}, "kvxctl: unknown command 'frobnicate'; see kvxctl --help\n"},
+        {{"help", "frobnicate"}, nullptr},
+        {{"monitor", "--csv", "--json"}, nullptr},
+        {{"monitor", "--duration=x"}, nullptr},
+        {{"reset", "avg"}, nullptr},
+        {{"write"}, nullptr},
+        {{}, nullptr},
+        {{sim, "--bogus"}, "kvxsim: unknown option '--bogus'; see kvxsim --help\n"},
+        {{sim, "--min=50", "--max", "40"},
+         "kvxsim: --min 50 is above --max 40; see kvxsim --help\n"},
+        {{sim, "--identity", std::string(44, 'I')},
+         "kvxsim: --identity takes at most 43 characters, not 44; see kvxsim --help\n"},
+        {{sim, "--max", "200"}, nullptr},
+    };
+    for (auto c : cases) {
+        if (c.args.empty() || c.args[0] != sim) {
+            c.args.insert(c.args.begin(), Program("KVXCTL_PATH", KVXCTL_BUILT));
+        }
+        const std::string line = c.args.size() > 1 ? c.args[1] : "";
+        const int err = open((work / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        Process program;
+        program.pid = Spawn(c.args, work.path, {}, -1, err);
+        close(err);
+        int status = 0;
+        ASSERT_TRUE(Reap(program.pid, 5000, &status)) << line;
+        program.pid = -1;
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1) << line;
+        const std::string text = ReadText(work / "err.txt");
+        if (c.error != nullptr) {
+            EXPECT_EQ(text, c.error);
+        }
     }
     EXPECT_FALSE(std::filesystem::exists(work / "KVXMon.cnf")) << "kvxctl never creates it";
+}
+
+// A write to stdout that fails is an error, named on stderr; only the monitor's reader may go
+// away (| head) without one.
+TEST_F(Kvxctl, FailedOutputIsAnErrorButAClosedPipeEndsTheMonitorQuietly) {
+    ASSERT_TRUE(sim.Start());
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--port", sim.link, "read", "--json"},
+                                               {"--port", sim.link, "identity"},
+                                               {"--port", sim.link, "monitor", "--duration", "1"},
+                                               {"--help"},
+                                               {"help", "set"}}) {
+        const CtlRun run = RunCtl(args, work, "/dev/full");
+        EXPECT_EQ(run.exitCode, 1) << args.back();
+        EXPECT_EQ(run.err, "kvxctl: cannot write the output: No space left on device\n");
+    }
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    Process monitor;
+    monitor.pid = Spawn({Program("KVXCTL_PATH", KVXCTL_BUILT), "--port", sim.link, "monitor"},
+                        work.path, {}, fds[1], -1);
+    close(fds[1]);
+    int status = 0;
+    ASSERT_TRUE(Reap(monitor.pid, 5000, &status));
+    monitor.pid = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST_F(Kvxctl, WriteToASilentDeviceNamesTheWordsNotConfirmed) {
+    ASSERT_TRUE(sim.Start({"--silence-after", "0.3"}));
+    SleepMs(400);
+    WriteBytes(work / "p.kvx", ValidRecord());
+    const CtlRun run = OnSim({"write", "p.kvx"});
+    EXPECT_EQ(run.exitCode, 2) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("the line fell silent"));
+    EXPECT_THAT(run.err, HasSubstr("not confirmed: limit1Mode limit1Setpoint limit1Tr"));
+    EXPECT_THAT(run.err, HasSubstr("p1Min autoShutDown; the device may hold some of them"));
+    EXPECT_EQ(WordsOf(sim.Heard(23 * 6)).size(), 23u) << "the transfer and the poll";
+}
+
+// Messages that reach kvxctl in one burst (here: the process stopped for 300 ms) are stamped by
+// their place on the line, one JSON object a line.
+TEST_F(Kvxctl, MonitorJsonStampsEveryMessageByItsPlaceOnTheLine) {
+    ASSERT_TRUE(sim.Start());
+    Ctl monitor({"--port", sim.link, "monitor", "--json", "--duration", "1.5"}, work);
+    SleepMs(600);
+    kill(monitor.pid, SIGSTOP);
+    SleepMs(300);
+    kill(monitor.pid, SIGCONT);
+    const CtlRun run = monitor.Finish();
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto lines = Lines(run.out);
+    ASSERT_GE(lines.size(), 50u);
+    int64_t previous = -1;
+    for (const std::string& line : lines) {
+        // {"time": "2026-12-07T18:20:01.123+01:00", "measurement": 50, "max": 80, ...}
+        ASSERT_EQ(line.rfind("{\"time\": \"", 0), 0u) << line;
+        ASSERT_EQ(line.back(), '}') << line;
+        EXPECT_THAT(line, HasSubstr("\", \"measurement\": "));
+        const int64_t ms = std::stoll(line.substr(21, 2)) * 3600000 +
+                           std::stoll(line.substr(24, 2)) * 60000 +
+                           std::stoll(line.substr(27, 2)) * 1000 + std::stoll(line.substr(30, 3));
+        // A short message is 4 bytes: 4.2 ms at 9600 baud.
+        EXPECT_GE(ms - previous, 4) << line;
+        previous = ms;
+    }
+}
+
+// An existing path is the user's unless it is a link to a pseudo-terminal; at exit kvxsim
+// removes only the link it made.
+TEST_F(Kvxctl, KvxsimLinksOnlyWhereNoUserFileIs) {
+    const std::string path = work / "korvex";
+    const std::string sim = Program("KVXSIM_PATH", KVXSIM_BUILT);
+    for (const char* target : {"", "/dev/null"}) {
+        std::filesystem::remove(path);
+        if (*target != 0) {
+            std::filesystem::create_symlink(target, path);
+        } else {
+            WriteBytes(path, {'d', 'a', 't', 'a'});
+        }
+        EXPECT_EQ(RunToEnd({sim, "--link", path}, {}, 5000), 1) << target;
+        EXPECT_EQ(std::filesystem::is_symlink(path), *target != 0);
+        EXPECT_EQ(*target == 0 ? ReadText(path) : std::filesystem::read_symlink(path).string(),
+                  *target == 0 ? "data" : target);
+    }
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink("/dev/pts/999", path);  // left by a kvxsim that was killed
+    Kvxsim replaces;
+    replaces.link = path;
+    ASSERT_TRUE(replaces.Start({}));
+    ASSERT_TRUE(
+        WaitUntil([&] { return std::filesystem::read_symlink(path) != "/dev/pts/999"; }, 5000));
+    std::filesystem::remove(path);
+    WriteBytes(path, {'n', 'e', 'w'});  // the user's file, made while kvxsim runs
+    EXPECT_EQ(replaces.Stop(), 0);
+    EXPECT_EQ(ReadText(path), "new");
 }
 
 TEST_F(Kvxctl, ResetAndKeySendTheirCommandsOnly) {
