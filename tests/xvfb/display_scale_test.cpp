@@ -151,7 +151,7 @@ TEST_P(DisplayScale, WindowOnTheScreenTextAndCurveAtTheDisplaysResolution) {
             }
             fewest = std::min(fewest, uneven);
         }
-        EXPECT_GT(fewest, 40) << area.l << "," << area.t;
+        EXPECT_GT(fewest, 100) << area.l << "," << area.t;
     }
     for (int py = device(80); py < device(280); ++py) {
         for (int px = device(30); px < device(180); ++px) {
