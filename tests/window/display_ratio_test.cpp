@@ -56,6 +56,27 @@ TEST_F(DisplayRatio, GraphKeepsItsPlaceAndTextsAreNotEnlarged) {
     platform::InvalidateRect(window, nullptr, true);  // an exposure: redrawn from history
     platform::UpdateWindow(window);
     expectTracksLogical(Shot());
+    // The labels are as high as at 1:1 times the ratio (the font is made for the display's
+    // resolution, not taken at its 1:1 size): rows with ink, counted from the top of the panel.
+    auto inkRows = [](int top, int bottom, int left, int right, auto isInk) {
+        int rows = 0;
+        for (int y = top; y < bottom; ++y) {
+            int x = left;
+            while (x < right && !isInk(x, y)) {
+                ++x;
+            }
+            rows += x < right;
+        }
+        return rows;
+    };
+    const int logicalInk = inkRows(61, 324, 30, 180, [&](int x, int y) {
+        return platform::GetClientPixel(window, x, y) == platform::Rgb(0, 0, 0);
+    });
+    const int deviceInk = inkRows(d(61), d(324), d(30), d(180), [&](int x, int y) {
+        return running.pixel(x, y) == qRgb(0, 0, 0);
+    });
+    // Four labels, each allowed a logical pixel and a half: the face's heights round by size.
+    EXPECT_NEAR(deviceInk, logicalInk * r, 6 * r);
     // At 200 % an enlarged text would repeat every pixel in 2 x 2 blocks; the labels' glyphs have
     // edges that step by single device pixels.
     if (r == 2) {

@@ -72,6 +72,10 @@ struct Case {
     bool fits;  // the screen has room for the whole window
 };
 
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.scale << " on " << c.screen;
+}
+
 class DisplayScale : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DisplayScale, WindowOnTheScreenTextAndCurveAtTheDisplaysResolution) {
