@@ -109,7 +109,7 @@ TEST_P(DisplayScale, WindowOnTheScreenTextAndCurveAtTheDisplaysResolution) {
             window = Shell(xdotool + "search --onlyvisible --name '^Korvex Configuration tool$'");
             return !window.empty();
         },
-        20000))
+        30000))
         << "kvxmon showed no window";
     window = window.substr(0, window.find('\n'));
     SleepMs(3000);  // a few periods of the curve
