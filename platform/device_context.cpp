@@ -1007,6 +1007,36 @@ void MoveBlock(DeviceContextObject* dc, const QRect& from, QPoint shift) {
     }
 }
 
+// Fills the pixels of to outside covered with the nearest pixel of covered, within the clip.
+void RepeatEdges(DeviceContextObject* dc, const QRect& covered, const QRect& to) {
+    const QRect area = to & dc->image->rect();
+    if (covered.isEmpty() || covered == area) {
+        return;
+    }
+    auto repeat = [dc, &covered](int x, int y) {
+        const QRgb colour = dc->Row(std::clamp(
+            y, covered.top(), covered.bottom()))[std::clamp(x, covered.left(), covered.right())];
+        if (InClip(dc, x, y) && dc->Row(y)[x] != colour) {
+            dc->Row(y)[x] = colour;
+            dc->MarkChanged(x, y);
+        }
+    };
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        if (y < covered.top() || y > covered.bottom()) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                repeat(x, y);
+            }
+            continue;
+        }
+        for (int x = area.left(); x < covered.left(); ++x) {
+            repeat(x, y);
+        }
+        for (int x = covered.right() + 1; x <= area.right(); ++x) {
+            repeat(x, y);
+        }
+    }
+}
+
 }  // namespace
 
 void BitBlt(DeviceContext dc, int dstX, int dstY, int width, int height, int srcX, int srcY) {
@@ -1026,7 +1056,13 @@ void BitBlt(DeviceContext dc, int dstX, int dstY, int width, int height, int src
         const QPoint move(static_cast<int>(std::floor(exact.x() + 0.5)),
                           static_cast<int>(std::floor(exact.y() + 0.5)));
         residue = exact - QPointF(move);
-        MoveBlock(scaled, DeviceRect(r, QRect(dstX, dstY, width, height)).translated(-move), move);
+        // Only pixels of the logical source are moved, and only into the logical destination. A
+        // fractional ratio can move a device pixel further than the source reaches (the graph's
+        // block beside its axis): the destination's pixels left over repeat their neighbours.
+        const QRect from = DeviceRect(r, QRect(srcX, srcY, width, height));
+        const QRect to = DeviceRect(r, QRect(dstX, dstY, width, height));
+        MoveBlock(scaled, from & to.translated(-move), move);
+        RepeatEdges(scaled, (from & scaled->image->rect()).translated(move) & to, to);
     }
 }
 

@@ -53,6 +53,14 @@ TEST_F(DisplayRatio, GraphKeepsItsPlaceAndTextsAreNotEnlarged) {
     };
     const QImage running = Shot();
     expectTracksLogical(running);
+    // Nothing but the curve on the background has moved into the block, not even at a
+    // fractional ratio, whose moves are a device pixel longer than a logical one in turn.
+    for (int y = d(96); y < d(295); ++y) {
+        for (int x = d(365); x < d(866); ++x) {
+            const QRgb p = running.pixel(x, y);
+            ASSERT_TRUE(p == blue || p == qRgb(210, 210, 210)) << x << "," << y;
+        }
+    }
     platform::InvalidateRect(window, nullptr, true);  // an exposure: redrawn from history
     platform::UpdateWindow(window);
     expectTracksLogical(Shot());
