@@ -95,12 +95,16 @@ TEST_P(DisplayScale, WindowOnTheScreenTextAndCurveAtTheDisplaysResolution) {
     TempFolder folder;
     std::filesystem::create_directories(folder / "runtime");
     std::filesystem::permissions(folder / "runtime", std::filesystem::perms::owner_all);
+    const std::string log = folder / "kvxmon.log";
+    const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     Process program;
     program.pid =
         Spawn({KVXMON_BUILT}, folder.path,
               {"DISPLAY=" + server.display, "KVXMON_COM1=" + sim.link, "QT_QPA_PLATFORM=xcb",
                std::string("QT_SCALE_FACTOR=") + c.scale, "HOME=" + folder.path,
-               "XDG_RUNTIME_DIR=" + (folder / "runtime"), "LANG=C.UTF-8"});
+               "XDG_RUNTIME_DIR=" + (folder / "runtime"), "LANG=C.UTF-8"},
+              logFd, logFd);
+    close(logFd);
     ASSERT_GT(program.pid, 0);
     const std::string xdotool = "DISPLAY=" + server.display + " xdotool ";
     std::string window;
@@ -110,7 +114,8 @@ TEST_P(DisplayScale, WindowOnTheScreenTextAndCurveAtTheDisplaysResolution) {
             return !window.empty();
         },
         30000))
-        << "kvxmon showed no window";
+        << "kvxmon showed no window: " << ReadText(log)
+        << Shell("DISPLAY=" + server.display + " xwininfo -root -tree");
     window = window.substr(0, window.find('\n'));
     SleepMs(3000);  // a few periods of the curve
 
