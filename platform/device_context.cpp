@@ -1,7 +1,8 @@
 // Device contexts drawing into a QImage. Lines, rectangles and fills write pixels directly so
 // that every pixel is exactly where the system code expects it (no antialiasing, no pen
 // geometry rules); text is laid out by Qt in monochrome glyphs. All of it honours the clip
-// region given when the context was made.
+// region given when the context was made. A window's context draws everything twice: onto the
+// 1:1 client image and, at a display ratio other than 1, onto the image the screen shows.
 #include "platform/device_context.h"
 
 #include <QFont>
