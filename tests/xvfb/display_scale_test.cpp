@@ -108,12 +108,19 @@ TEST_P(DisplayScale, WindowOnTheScreenTextAndCurveAtTheDisplaysResolution) {
     ASSERT_GT(program.pid, 0);
     const std::string xdotool = "DISPLAY=" + server.display + " xdotool ";
     std::string window;
+    bool ended = false;  // then at once, not after the limit
     ASSERT_TRUE(WaitUntil(
-        [&] {
-            window = Shell(xdotool + "search --onlyvisible --name '^Korvex Configuration tool$'");
-            return !window.empty();
-        },
-        30000))
+                    [&] {
+                        if (waitpid(program.pid, nullptr, WNOHANG) == program.pid) {
+                            program.pid = -1;  // reaped
+                            return ended = true;
+                        }
+                        window = Shell(xdotool +
+                                       "search --onlyvisible --name '^Korvex Configuration tool$'");
+                        return !window.empty();
+                    },
+                    30000) &&
+                !ended)
         << "kvxmon showed no window: " << ReadText(log)
         << Shell("DISPLAY=" + server.display + " xwininfo -root -tree");
     window = window.substr(0, window.find('\n'));
