@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
@@ -53,6 +54,36 @@ int DisplayDepth(const QWidget* widget) {
     return 32;
 }
 
+// At a display ratio other than 1 the bitmap still holds one pixel per logical pixel, as its
+// header says: the window renders itself at 1:1 (menu bar, the 1:1 client image, buttons) over its
+// frame as the screen shows it, reduced to that scale. What covers the client area is not in the
+// picture then; the frame keeps what covers it.
+QImage LogicalPicture(QWidget* top) {
+    QImage own(top->size(), QImage::Format_RGB32);
+    own.fill(top->palette().window().color());
+    top->render(&own);
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || !top->isVisible()) {
+        return own;
+    }
+    const QRect frame = top->frameGeometry();
+    QScreen* screen = top->screen();
+    if (screen == nullptr) {
+        return own;
+    }
+    const QRect onScreen = frame.translated(-screen->geometry().topLeft());
+    QImage picture =
+        screen->grabWindow(0, onScreen.x(), onScreen.y(), frame.width(), frame.height())
+            .toImage()
+            .scaled(frame.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_RGB32);
+    if (picture.size() != frame.size()) {
+        return own;
+    }
+    picture.setDevicePixelRatio(1);
+    QPainter(&picture).drawImage(top->geometry().topLeft() - frame.topLeft(), own);
+    return picture;
+}
+
 }  // namespace
 
 BitmapHandle CaptureWindow(WindowHandle window) {
@@ -62,6 +93,9 @@ BitmapHandle CaptureWindow(WindowHandle window) {
     }
     // What the program drew last (the identity bar just refreshed) reaches the screen first.
     top->repaint();
+    if (top->devicePixelRatioF() != 1.0) {
+        return new BitmapObject{LogicalPicture(top), static_cast<uint16_t>(DisplayDepth(top))};
+    }
     QImage picture;
     // Only an X server lets a program read the screen; there the frame comes with the picture.
     if (QGuiApplication::platformName() == QLatin1String("xcb") && top->isVisible()) {

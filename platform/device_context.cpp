@@ -1,7 +1,8 @@
 // Device contexts drawing into a QImage. Lines, rectangles and fills write pixels directly so
 // that every pixel is exactly where the system code expects it (no antialiasing, no pen
 // geometry rules); text is laid out by Qt in monochrome glyphs. All of it honours the clip
-// region given when the context was made.
+// region given when the context was made. A window's context draws everything twice: onto the
+// 1:1 client image and, at a display ratio other than 1, onto the image the screen shows.
 #include "platform/device_context.h"
 
 #include <QFont>
@@ -46,6 +47,12 @@ struct FontObject {
     int advances[256] = {};
     bool advanceKnown[256] = {};
     Glyph glyphs[256];
+    // The same font for a scaled image: its cell is the height at that ratio, so the glyphs are
+    // drawn at the display's resolution rather than enlarged. Made at first use.
+    FontObject* scaled = nullptr;
+    double scaledRatio = 0;
+
+    ~FontObject() { delete scaled; }
 };
 
 struct PenObject {
@@ -84,6 +91,12 @@ struct DeviceContextObject {
     // The image's pixels, taken once per context (a scan line access checks for sharing).
     uchar* bits = nullptr;
     qsizetype stride = 0;
+    // A window's context also draws onto the client image at the display's ratio, through this
+    // context on it: its clip, pixels and changes are in device pixels, the drawing state is the
+    // logical context's. Only the logical context is seen by the caller.
+    DeviceContextObject* scaled = nullptr;
+    double ratio = 1.0;
+    QPointF* scrollResidue = nullptr;
 
     QRgb* Row(int y) { return reinterpret_cast<QRgb*>(bits + y * stride); }
     void MarkChanged(int x, int y) {
@@ -359,6 +372,80 @@ void FillClipped(DeviceContextObject* dc, const QRect& rect, uint32_t rgb) {
     }
 }
 
+// Fills the device pixels of a logical rectangle on the scaled image, when there is one.
+void FillScaled(DeviceContextObject* dc, const QRect& logical, uint32_t rgb) {
+    if (dc->scaled != nullptr) {
+        FillClipped(dc->scaled, DeviceRect(dc->scaled->ratio, logical), rgb);
+    }
+}
+
+// The font that draws on a scaled image: its cell is the logical cell at that ratio.
+FontObject* ScaledFont(FontObject* font, double ratio) {
+    if (font->scaled == nullptr || font->scaledRatio != ratio) {
+        delete font->scaled;
+        font->scaled =
+            NewFont(std::max(1, DevicePixel(ratio, font->height)), font->weight, font->fixedPitch);
+        font->scaledRatio = ratio;
+    }
+    return font->scaled;
+}
+
+// A line on the scaled image. A horizontal or vertical one covers exactly the device pixels of
+// its logical pixels, so it meets the rectangles and the block transfers pixel for pixel. Any
+// other is walked in device pixels with a pen one logical pixel wide: its steps are device
+// pixels, as sharp as the display allows, not enlarged logical ones. Its end point is excluded
+// in device pixels; the pen's width may touch the logical end pixel, as a wide pen does.
+void ScaledLine(DeviceContextObject* s, int x0, int y0, int x1, int y1, uint32_t rgb) {
+    const double r = s->ratio;
+    if (x0 == x1 || y0 == y1) {
+        if (x0 == x1 && y0 == y1) {
+            return;
+        }
+        // The logical pixels from the start to the one before the end, kept near the image so
+        // that far coordinates cannot overflow once scaled.
+        const long long limit =
+            static_cast<long long>(std::max(s->image->width(), s->image->height()) / r) + 2;
+        auto near = [limit](long long v) { return static_cast<int>(std::clamp(v, -2LL, limit)); };
+        auto span = [](long long from, long long to) {
+            const long long end = to > from ? to - 1 : to + 1;
+            return std::pair<long long, long long>(std::min(from, end), std::max(from, end));
+        };
+        long long left = x0, right = x0, top = y0, bottom = y0;
+        if (y0 == y1) {
+            std::tie(left, right) = span(x0, x1);
+        } else {
+            std::tie(top, bottom) = span(y0, y1);
+        }
+        FillClipped(
+            s,
+            DeviceRect(r, QRect(QPoint(near(left), near(top)), QPoint(near(right), near(bottom)))),
+            rgb);
+        return;
+    }
+    const int pen = std::max(1, DevicePixel(r, 1));
+    int x = DevicePixel(r, x0);
+    int y = DevicePixel(r, y0);
+    const int endX = DevicePixel(r, x1);
+    const int endY = DevicePixel(r, y1);
+    const long long dx = std::llabs(static_cast<long long>(endX) - x);
+    const long long dy = -std::llabs(static_cast<long long>(endY) - y);
+    const int sx = x < endX ? 1 : -1;
+    const int sy = y < endY ? 1 : -1;
+    long long err = dx + dy;
+    while (x != endX || y != endY) {
+        FillClipped(s, QRect(x, y, pen, pen), rgb);
+        const long long e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+}
+
 // A printed page: coordinates in logical units, mapped to device units with separate scales.
 bool OnPage(const DeviceContextObject* dc) {
     return dc->painter != nullptr;
@@ -450,7 +537,42 @@ uint32_t FromQRgb(QRgb pixel) {
     return Rgb(qRed(pixel), qGreen(pixel), qBlue(pixel));
 }
 
-DeviceContext CreateImageContext(QImage* image, const QRegion& clip) {
+int DevicePixel(double ratio, int logical) {
+    return static_cast<int>(std::floor(logical * ratio + 0.5));
+}
+
+QRect DeviceRect(double ratio, const QRect& logical) {
+    if (logical.isEmpty()) {
+        return QRect();
+    }
+    const int left = DevicePixel(ratio, logical.left());
+    const int top = DevicePixel(ratio, logical.top());
+    return QRect(left, top, DevicePixel(ratio, logical.left() + logical.width()) - left,
+                 DevicePixel(ratio, logical.top() + logical.height()) - top);
+}
+
+QRect LogicalRect(double ratio, const QRect& device) {
+    if (device.isEmpty()) {
+        return QRect();
+    }
+    // The first logical pixel whose device pixels reach the left edge, and the first one past
+    // the right edge; likewise vertically.
+    auto first = [ratio](int d) {
+        int x = static_cast<int>(std::floor(d / ratio));
+        while (DevicePixel(ratio, x + 1) <= d) {
+            ++x;
+        }
+        while (DevicePixel(ratio, x) > d) {
+            --x;
+        }
+        return x;
+    };
+    const int left = first(device.left());
+    const int top = first(device.top());
+    return QRect(QPoint(left, top), QPoint(first(device.right()), first(device.bottom())));
+}
+
+DeviceContext CreateImageContext(QImage* image, const QRegion& clip, ScaledImage* scaled) {
     if (image == nullptr || image->isNull()) {
         return nullptr;
     }
@@ -459,6 +581,18 @@ DeviceContext CreateImageContext(QImage* image, const QRegion& clip) {
         *image = image->convertToFormat(QImage::Format_RGB32);
     }
     auto* dc = new DeviceContextObject;
+    if (scaled != nullptr && !scaled->image.isNull()) {
+        QRegion deviceClip;
+        for (const QRect& r : clip) {
+            deviceClip += DeviceRect(scaled->ratio, r);
+        }
+        dc->scaled = CreateImageContext(&scaled->image, deviceClip);
+        dc->scaled->ratio = scaled->ratio;
+        dc->scaled->scrollResidue = &scaled->scrollResidue;
+        // Not a context of its own for the caller: it holds no objects to unselect.
+        auto& live = LiveContexts();
+        live.erase(std::remove(live.begin(), live.end(), dc->scaled), live.end());
+    }
     dc->image = image;
     dc->clip = clip & image->rect();
     dc->font = StockFont();
@@ -492,10 +626,11 @@ void DeleteImageContext(DeviceContext dc) {
     }
     auto& live = LiveContexts();
     live.erase(std::remove(live.begin(), live.end(), dc), live.end());
+    delete dc->scaled;
     delete dc;
 }
 
-QRect FillRegion(QImage* image, const QRegion& region, uint32_t rgb) {
+QRect FillRegion(QImage* image, const QRegion& region, uint32_t rgb, ScaledImage* scaled) {
     if (image == nullptr) {
         return QRect();
     }
@@ -503,6 +638,11 @@ QRect FillRegion(QImage* image, const QRegion& region, uint32_t rgb) {
     QRect changed;
     for (const QRect& r : region) {
         changed |= FillRectOnImage(image, r, colour);
+        if (scaled != nullptr && !scaled->image.isNull()) {
+            changed |=
+                LogicalRect(scaled->ratio,
+                            FillRectOnImage(&scaled->image, DeviceRect(scaled->ratio, r), colour));
+        }
     }
     return changed;
 }
@@ -513,11 +653,18 @@ QFont ResolvedFont(FontHandle font) {
 }
 
 QRect ChangedArea(DeviceContext dc) {
-    if (dc == nullptr || dc->changedRight < dc->changedLeft) {
+    if (dc == nullptr) {
         return QRect();
     }
-    return QRect(QPoint(dc->changedLeft, dc->changedTop),
-                 QPoint(dc->changedRight, dc->changedBottom));
+    QRect changed;
+    if (dc->changedRight >= dc->changedLeft) {
+        changed = QRect(QPoint(dc->changedLeft, dc->changedTop),
+                        QPoint(dc->changedRight, dc->changedBottom));
+    }
+    if (dc->scaled != nullptr) {
+        changed |= LogicalRect(dc->scaled->ratio, ChangedArea(dc->scaled));
+    }
+    return changed;
 }
 
 FontHandle CreateFont(int height, int weight) {
@@ -661,12 +808,17 @@ void Rectangle(DeviceContext dc, int left, int top, int right, int bottom) {
         PageRectangle(dc, left, top, right, bottom);
         return;
     }
-    FillClipped(dc, QRect(left + 1, top + 1, width - 2, height - 2), dc->brush->rgb);
     const uint32_t pen = dc->pen->rgb;
-    FillClipped(dc, QRect(left, top, width, 1), pen);
-    FillClipped(dc, QRect(left, bottom - 1, width, 1), pen);
-    FillClipped(dc, QRect(left, top, 1, height), pen);
-    FillClipped(dc, QRect(right - 1, top, 1, height), pen);
+    const std::pair<QRect, uint32_t> parts[] = {
+        {QRect(left + 1, top + 1, width - 2, height - 2), dc->brush->rgb},
+        {QRect(left, top, width, 1), pen},
+        {QRect(left, bottom - 1, width, 1), pen},
+        {QRect(left, top, 1, height), pen},
+        {QRect(right - 1, top, 1, height), pen}};
+    for (const auto& [rect, rgb] : parts) {
+        FillClipped(dc, rect, rgb);
+        FillScaled(dc, rect, rgb);
+    }
 }
 
 void MoveTo(DeviceContext dc, int x, int y) {
@@ -691,6 +843,9 @@ void LineTo(DeviceContext dc, int x, int y) {
     const int h = dc->image->height();
     if ((x0 < 0 && x < 0) || (y0 < 0 && y < 0) || (x0 >= w && x >= w) || (y0 >= h && y >= h)) {
         return;
+    }
+    if (dc->scaled != nullptr) {
+        ScaledLine(dc->scaled, x0, y0, x, y, dc->pen->rgb);
     }
     const QRgb colour = ToQRgb(dc->pen->rgb);
     if (x0 == x || y0 == y) {
@@ -717,38 +872,33 @@ void LineTo(DeviceContext dc, int x, int y) {
     }
 }
 
-void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
-    if (dc == nullptr || text == nullptr || length <= 0) {
-        return;
-    }
-    if (OnPage(dc)) {
-        PageText(dc, x, y, FromWindows1252(std::string_view(text, static_cast<size_t>(length))));
-        return;
-    }
-    FontObject* font = dc->font;
+namespace {
+
+// A text on an image in font, placed by align on an opaque cell of bkColor.
+void ImageText(DeviceContextObject* dc, FontObject* font, int align, uint32_t bkColor, int x, int y,
+               const unsigned char* bytes, int length) {
     ResolveFont(font);
     // Each character advances by its own whole-pixel width, so a character lands on the same
     // pixel whatever precedes it: "  --" and "--" aligned right put their dashes on the same
     // columns, and a text drawn over an earlier one covers it exactly.
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
     int width = 0;
     for (int i = 0; i < length; ++i) {
         width += Advance(font, bytes[i]);
     }
     const int height = font->height;
     int left = x;
-    if ((dc->align & kAlignCenter) == kAlignCenter) {
+    if ((align & kAlignCenter) == kAlignCenter) {
         left = x - width / 2;
-    } else if ((dc->align & kAlignRight) == kAlignRight) {
+    } else if ((align & kAlignRight) == kAlignRight) {
         left = x - width;
     }
     // The glyphs sit on the bottom of the cell; spare height lies above them, like leading.
     const int baselineFromTop = height - font->descent;
     constexpr int kAlignBaseline = 24;
     int top = y;
-    if ((dc->align & kAlignBaseline) == kAlignBaseline) {
+    if ((align & kAlignBaseline) == kAlignBaseline) {
         top = y - baselineFromTop;
-    } else if ((dc->align & kAlignBottom) == kAlignBottom) {
+    } else if ((align & kAlignBottom) == kAlignBottom) {
         top = y - height;
     }
     const QRect cell(left, top, width, height);
@@ -757,7 +907,7 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
                      [&cell](const QRect& c) { return c.intersects(cell); })) {
         return;
     }
-    FillClipped(dc, cell, dc->bkColor);
+    FillClipped(dc, cell, bkColor);
     // Glyphs stay inside their cell, so a later text over the same cell replaces all of it.
     std::vector<QRect> glyphClip;
     for (const QRect& c : dc->clipRects) {
@@ -791,16 +941,36 @@ void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
     }
 }
 
-void BitBlt(DeviceContext dc, int dstX, int dstY, int width, int height, int srcX, int srcY) {
-    // A page is drawn, not kept as pixels: there is nothing to copy from.
-    if (dc == nullptr || width <= 0 || height <= 0 || OnPage(dc)) {
+}  // namespace
+
+void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
+    if (dc == nullptr || text == nullptr || length <= 0) {
         return;
     }
-    const QRect source = QRect(srcX, srcY, width, height) & dc->image->rect();
+    if (OnPage(dc)) {
+        PageText(dc, x, y, FromWindows1252(std::string_view(text, static_cast<size_t>(length))));
+        return;
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    ImageText(dc, dc->font, dc->align, dc->bkColor, x, y, bytes, length);
+    // At the display's ratio the text is laid out again in the font at that resolution, from the
+    // same reference point: its cell is about the logical cell scaled, and texts drawn over each
+    // other from one point still cover each other exactly.
+    if (DeviceContextObject* scaled = dc->scaled) {
+        const double r = scaled->ratio;
+        ImageText(scaled, ScaledFont(dc->font, r), dc->align, dc->bkColor, DevicePixel(r, x),
+                  DevicePixel(r, y), bytes, length);
+    }
+}
+
+namespace {
+
+// Moves the block at from by shift within the context's image, as the pixels were before.
+void MoveBlock(DeviceContextObject* dc, const QRect& from, QPoint shift) {
+    const QRect source = from & dc->image->rect();
     if (source.isEmpty()) {
         return;
     }
-    const QPoint shift(dstX - srcX, dstY - srcY);
     const QRect target = source.translated(shift);
     std::vector<QRect> parts;
     for (const QRect& c : dc->clipRects) {
@@ -835,6 +1005,65 @@ void BitBlt(DeviceContext dc, int dstX, int dstY, int width, int height, int src
     const QImage block = dc->image->copy(source);
     for (const QRect& r : parts) {
         copyRows(block, source.topLeft(), r);
+    }
+}
+
+// Fills the pixels of to outside covered with the nearest pixel of covered, within the clip.
+void RepeatEdges(DeviceContextObject* dc, const QRect& covered, const QRect& to) {
+    const QRect area = to & dc->image->rect();
+    if (covered.isEmpty() || covered == area) {
+        return;
+    }
+    auto repeat = [dc, &covered](int x, int y) {
+        const QRgb colour = dc->Row(std::clamp(
+            y, covered.top(), covered.bottom()))[std::clamp(x, covered.left(), covered.right())];
+        if (InClip(dc, x, y) && dc->Row(y)[x] != colour) {
+            dc->Row(y)[x] = colour;
+            dc->MarkChanged(x, y);
+        }
+    };
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        if (y < covered.top() || y > covered.bottom()) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                repeat(x, y);
+            }
+            continue;
+        }
+        for (int x = area.left(); x < covered.left(); ++x) {
+            repeat(x, y);
+        }
+        for (int x = covered.right() + 1; x <= area.right(); ++x) {
+            repeat(x, y);
+        }
+    }
+}
+
+}  // namespace
+
+void BitBlt(DeviceContext dc, int dstX, int dstY, int width, int height, int srcX, int srcY) {
+    // A page is drawn, not kept as pixels: there is nothing to copy from.
+    if (dc == nullptr || width <= 0 || height <= 0 || OnPage(dc)) {
+        return;
+    }
+    MoveBlock(dc, QRect(srcX, srcY, width, height), QPoint(dstX - srcX, dstY - srcY));
+    // On the scaled image the block lands on the device pixels of its logical destination and is
+    // moved by whole device pixels: the ratio's multiple of the move, with a fractional part
+    // carried over to the next transfer (see ScaledImage).
+    if (DeviceContextObject* scaled = dc->scaled) {
+        const double r = scaled->ratio;
+        QPointF kept;
+        QPointF& residue = scaled->scrollResidue != nullptr ? *scaled->scrollResidue : kept;
+        const QPointF exact = QPointF(dstX - srcX, dstY - srcY) * r + residue;
+        const QPoint move(static_cast<int>(std::floor(exact.x() + 0.5)),
+                          static_cast<int>(std::floor(exact.y() + 0.5)));
+        residue = exact - QPointF(move);
+        // Only pixels of the logical source are moved, and only into the logical destination. A
+        // fractional ratio can move a device pixel further than the source reaches (the graph's
+        // block beside its axis): the destination's pixels left over repeat their neighbours.
+        const QRect from = DeviceRect(r, QRect(srcX, srcY, width, height));
+        const QRect to = DeviceRect(r, QRect(dstX, dstY, width, height));
+        MoveBlock(scaled, from & to.translated(-move), move);
+        RepeatEdges(scaled, (from & scaled->image->rect()).translated(move) & to, to);
     }
 }
 

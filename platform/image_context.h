@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QPointF>
+#include <QRect>
 #include <QRegion>
 #include <cstdint>
 
@@ -17,9 +19,30 @@ namespace platform {
 QRgb ToQRgb(uint32_t rgb);
 uint32_t FromQRgb(QRgb pixel);
 
-// A fresh context drawing onto image, clipped to the part of clip that lies on the image. The
-// image must outlive the context.
-DeviceContext CreateImageContext(QImage* image, const QRegion& clip);
+// The client image as the display shows it, at its device pixel ratio, beside the 1:1 image that
+// the program's coordinates, the pixel reads and the screen dump use. One logical pixel x covers
+// the device columns DevicePixel(ratio, x) up to DevicePixel(ratio, x + 1), so areas drawn side by
+// side tile without gaps at any ratio. At a fractional ratio (1.5) logical pixels are alternately
+// one and two device pixels wide: positions round to the nearest device pixel, halves up, as Qt
+// rounds its own widgets' positions. Empty (no image) at ratio 1, where only the 1:1 image is kept.
+struct ScaledImage {
+    QImage image;
+    double ratio = 1.0;
+    // A block transfer moves by whole device pixels; at a fractional ratio the part of the move
+    // not made yet is carried into the next transfer, so a picture scrolled a logical pixel at a
+    // time moves by 1 and 2 device pixels in turn and keeps its place on average.
+    QPointF scrollResidue;
+};
+
+int DevicePixel(double ratio, int logical);
+QRect DeviceRect(double ratio, const QRect& logical);
+// The logical pixels that cover a device rectangle (the inverse of DeviceRect, rounded outwards).
+QRect LogicalRect(double ratio, const QRect& device);
+
+// A fresh context drawing onto image, clipped to the part of clip that lies on the image, and,
+// when scaled holds an image, the same drawing at its ratio onto that. The images must outlive
+// the context.
+DeviceContext CreateImageContext(QImage* image, const QRegion& clip, ScaledImage* scaled = nullptr);
 // A fresh context drawing through painter onto device (a printed page), under the logical
 // mapping that SetAnisotropicMapping sets; drawing waits until the painter is active. Deleted
 // like an image context.
@@ -28,11 +51,12 @@ void DeleteImageContext(DeviceContext dc);
 
 // Fills the part of region that lies on the image, exactly on pixel boundaries. Returns the
 // bounds of the pixels it changed (empty when all had the colour already).
-QRect FillRegion(QImage* image, const QRegion& region, uint32_t rgb);
+QRect FillRegion(QImage* image, const QRegion& region, uint32_t rgb, ScaledImage* scaled = nullptr);
 // The Qt face a font handle draws with (chosen at first use; tests compare glyphs with it).
 QFont ResolvedFont(FontHandle font);
 // Bounds of every pixel the context has changed so far (empty: the image is as it was), so that
-// a paint that changed nothing need not be shown again.
+// a paint that changed nothing need not be shown again. Logical pixels; changes of the scaled
+// image are counted as the logical pixels that cover them.
 QRect ChangedArea(DeviceContext dc);
 
 }  // namespace platform

@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <map>
@@ -64,6 +65,7 @@ struct WindowObject {
     std::vector<std::pair<int, QPushButton*>> buttons;
     std::unique_ptr<WindowTimers> timers;  // made at the first SetTimer
     QImage image;
+    ScaledImage scaled;  // the image as the display shows it, when its ratio is not 1
     // Accumulated by InvalidateRect until a paint takes it.
     QRegion updateRegion;
     bool eraseRequested = false;
@@ -199,6 +201,24 @@ void ReportFirstFrame() {
 
 void SchedulePaint(WindowObject* window);
 
+// Keeps a client image at the display's device pixel ratio beside the 1:1 one, so that texts
+// and lines are drawn at the display's resolution instead of enlarged. Returns whether the ratio
+// changed; the new picture is blank until the next paint.
+bool MatchDisplayRatio(WindowObject* window, double ratio) {
+    if (ratio == window->scaled.ratio || ratio <= 0) {
+        return false;
+    }
+    window->scaled = ScaledImage{};
+    window->scaled.ratio = ratio;
+    if (ratio != 1.0) {
+        QImage image(DeviceRect(ratio, window->image.rect()).size(), QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        image.fill(ToQRgb(window->backgroundRgb));
+        window->scaled.image = image;
+    }
+    return true;
+}
+
 class TopLevelWidget : public QWidget {
   public:
     explicit TopLevelWidget(WindowObject* window) : window_(window) {}
@@ -273,9 +293,27 @@ class ClientAreaWidget : public QWidget {
         if (IsLive(window_)) {
             QPainter painter(this);
             painter.setClipRegion(event->region());
-            painter.drawImage(QPoint(0, 0), window_->image);
+            // The image made for the target's scale: the screen's gets the scaled one, a
+            // rendering at 1:1 (the screen dump) the 1:1 one.
+            const QImage& scaled = window_->scaled.image;
+            const bool atRatio =
+                !scaled.isNull() && painter.deviceTransform().m11() == scaled.devicePixelRatioF();
+            painter.drawImage(QPoint(0, 0), atRatio ? scaled : window_->image);
             if (window_->paintedOnce) {
                 ReportFirstFrame();
+            }
+            // Moved to a screen of another ratio: the picture is made again at the new one, all
+            // of it, as at an exposure.
+            if (devicePixelRatioF() != window_->scaled.ratio) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [window = window_, widget = this]() {
+                        if (IsLive(window) &&
+                            MatchDisplayRatio(window, widget->devicePixelRatioF())) {
+                            InvalidateRect(window, nullptr, true);
+                        }
+                    },
+                    Qt::QueuedConnection);
             }
         }
     }
@@ -399,7 +437,11 @@ void FlushNow(WindowObject* window) {
 }
 
 void QueueFlush(WindowObject* window, const QRect& rect) {
-    window->flushRect |= rect;
+    // At a fractional ratio Qt rounds a logical rectangle to device pixels and may leave out a
+    // partly covered column or row; one logical pixel more on each side takes it in.
+    const double ratio = window->scaled.ratio;
+    window->flushRect |=
+        ratio == std::floor(ratio) ? rect : rect.adjusted(-1, -1, 1, 1) & window->image.rect();
     const auto now = std::chrono::steady_clock::now();
     const auto next = window->lastFlush + kFramePeriod;
     if (now >= next - kFrameTolerance) {
@@ -449,7 +491,7 @@ void DefaultProcessing(WindowObject* window, const WindowMessage& message) {
         case MessageType::EraseBackground:
             window->erasedChange |= FillRegion(
                 &window->image, window->painting ? window->paintRegion : window->updateRegion,
-                window->backgroundRgb);
+                window->backgroundRgb, &window->scaled);
             break;
         case MessageType::Paint:
             EndPaint(window, BeginPaint(window));
@@ -544,19 +586,23 @@ WindowHandle CreateMainWindow(const char* title, int clientWidth, int clientHeig
     window->client = new ClientAreaWidget(window, QSize(clientWidth, clientHeight), top);
     window->layout->addWidget(window->client);
     window->client->setFocus(Qt::OtherFocusReason);
+    MatchDisplayRatio(window, window->client->devicePixelRatioF());
     liveWindows.push_back(window);
 
     SendWindowMessage(window, WindowMessage{MessageType::Create});
     if (!IsLive(window)) {
         return nullptr;
     }
-    // Centred on the screen's free area, by the window's size with its menu bar.
+    // Centred on the screen's free area, by the window's size with its menu bar, in the
+    // screen's logical pixels (at 200 % a 2560-pixel screen is 1280 wide). A window larger than
+    // the free area keeps its top left corner, caption and menu, on it instead of going off the
+    // screen to the left and top.
     window->layout->activate();
     top->adjustSize();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect free = screen->availableGeometry();
-        top->move(free.x() + (free.width() - top->width()) / 2,
-                  free.y() + (free.height() - top->height()) / 2);
+        top->move(free.x() + std::max(0, (free.width() - top->width()) / 2),
+                  free.y() + std::max(0, (free.height() - top->height()) / 2));
     }
     return window;
 }
@@ -843,7 +889,7 @@ DeviceContext BeginPaint(WindowHandle window) {
             return nullptr;
         }
     }
-    window->paintContext = CreateImageContext(&window->image, window->paintRegion);
+    window->paintContext = CreateImageContext(&window->image, window->paintRegion, &window->scaled);
     return window->paintContext;
 }
 
@@ -872,7 +918,7 @@ DeviceContext GetDC(WindowHandle window) {
     if (!IsLive(window)) {
         return nullptr;
     }
-    return CreateImageContext(&window->image, QRegion(window->image.rect()));
+    return CreateImageContext(&window->image, QRegion(window->image.rect()), &window->scaled);
 }
 
 void ReleaseDC(WindowHandle window, DeviceContext dc) {
@@ -901,8 +947,10 @@ bool SaveClientImage(WindowHandle window, const char* path) {
     if (!IsLive(window) || path == nullptr) {
         return false;
     }
-    // The picture as the user sees it: the client image with the push buttons over it.
-    QImage shot = window->image.copy();
+    // The picture as the user sees it: the client image at the display's resolution with the
+    // push buttons over it.
+    QImage shot =
+        window->scaled.image.isNull() ? window->image.copy() : window->scaled.image.copy();
     {
         QPainter painter(&shot);
         for (const auto& [id, button] : window->buttons) {

@@ -6,7 +6,7 @@ packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-base-dev-tools libgl-dev
           libgtest-dev libgmock-dev libbenchmark-dev
           xvfb xauth fonts-dejavu-core fonts-liberation2
-          xdotool x11-xserver-utils x11-utils qt6-translations-l10n poppler-utils
+          xdotool x11-xserver-utils x11-utils x11-apps qt6-translations-l10n poppler-utils
           clang libclang-rt-14-dev dpkg-dev file desktop-file-utils appstream man-db
           librsvg2-bin)
 if [ $# -gt 0 ]; then
