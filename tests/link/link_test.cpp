@@ -1,14 +1,12 @@
 // The serial link against a fake device on a pseudo-terminal, whose bytes the test reads and
-// writes itself, and end to end against kvxsim: what reaches the parser and the wire, how
-// promptly the link stops, what it leaves behind, a device that goes and returns, polls and
-// transfers with their confirmation.
+// writes itself: the line settings, what reaches the parser and the wire, how promptly the link
+// stops, what it leaves behind, a device that goes and returns.
 #include <gtest/gtest.h>
 
 #include <ctime>
 #include <mutex>
 
 #include "link/serial_link.h"
-#include "link/transfer.h"
 #include "link/tx_ring.h"
 #include "params/parameter_set.h"
 #include "records/window_state.h"
@@ -77,17 +75,8 @@ class Link : public ::testing::Test {
         oddChunk = false;
         windowFlags.confirmPending.store(0);
     }
-    // Starts kvxsim in place of the fake device and opens the link on it as COM1.
-    void Connect(std::vector<std::string> args) {
-        sim.Stop();
-        Reset();
-        ASSERT_TRUE(sim.Start(std::move(args))) << "kvxsim did not start (KVXSIM_PATH)";
-        setenv("KVXMON_COM1", sim.link.c_str(), 1);
-        ASSERT_EQ(OpenLink(1, 9600), 1);
-        ASSERT_TRUE(WaitUntil([] { return liveValues.measurement.load() >= 0; }, 2000));
-    }
     FakeDevice device{false, false};  // the test reads and writes its bytes
-    Kvxsim sim;
+    TempFolder folder;
 };
 
 TEST_F(Link, RawLine9600EightBitsNoParityOneStopNoFlowControl) {
@@ -203,7 +192,7 @@ TEST_F(Link, OpenCloseCyclesLeaveNoThreadOrDescriptor) {
 }
 
 TEST_F(Link, RefusedOpensLeaveNothingBehind) {
-    const std::string file = sim.folder.path + "/plain";
+    const std::string file = folder.path + "/plain";
     std::fclose(std::fopen(file.c_str(), "w"));
     const struct {
         const char* what;
@@ -235,7 +224,7 @@ TEST_F(Link, RefusedOpensLeaveNothingBehind) {
 }
 
 TEST_F(Link, HangUpBlanksIdlesAndResumesWhenTheDeviceReturns) {
-    const std::string link = sim.folder.path + "/com1";
+    const std::string link = folder.path + "/com1";
     ASSERT_TRUE(PointLink(link, device.path()));
     setenv("KVXMON_COM1", link.c_str(), 1);
     ASSERT_EQ(OpenLink(1, 9600), 1);
@@ -284,20 +273,6 @@ TEST(SerialPortNames, EnvironmentFirstThenTheDefaultMap) {
     }
     const std::string usb = platform::ResolveSerialPortName("COM5");
     EXPECT_TRUE(usb.empty() || usb.rfind("/dev/", 0) == 0) << usb;
-}
-
-TEST_F(Link, SimulatorAnswersPollWithWordsAndIdentityOrPollAndWaitEndsAtItsLimit) {
-    Connect({"--identity", "TEST-UNIT 7"});
-    EXPECT_TRUE(PollAndWait(2000));
-    EXPECT_TRUE(WaitUntil([] { return IdentityText() == "TEST-UNIT 7"; }, 1000)) << IdentityText();
-    EXPECT_EQ(parameterSet.deviceWords[limit1Setpoint].load(), 90);
-    EXPECT_EQ(parameterSet.deviceWords[limit2Mode].load(), 1);
-
-    Connect({"--ignore-polls"});
-    const auto start = Clock::now();
-    EXPECT_FALSE(PollAndWait(300));
-    EXPECT_GE(ElapsedMs(start), 290);
-    EXPECT_LT(ElapsedMs(start), 1000);
 }
 
 }  // namespace

@@ -3,10 +3,6 @@
 // parameter files through the file dialog hook, and failed settings saves.
 #include "app/commands.h"
 
-#include <QApplication>
-#include <QFileDialog>
-#include <QTimer>
-
 #include "fake_device.h"
 #include "link/serial_link.h"
 #include "params/parameter_file.h"
@@ -192,18 +188,12 @@ TEST_F(Commands, LanguageSwitchesKeepOneMenuTheMarksTitleAndSavedChoice) {
     Command(2018);
     const struct {
         int id;
-        const char* title;      // UTF-8
-        const char* openTitle;  // Qt's own file dialog title in that language
+        const char* title;  // UTF-8
     } cases[] = {
-        {2127, "Korvex Konfiguration",
-         "\xC3\x96"
-         "ffnen"},
-        {2227, "Korvex Konfigurationsv\xC3\xA6rkt\xC3\xB8j",
-         "\xC3\x85"
-         "bn"},
-        {2027, "Korvex Configuration tool", "Open"},
+        {2127, "Korvex Konfiguration"},
+        {2227, "Korvex Konfigurationsv\xC3\xA6rkt\xC3\xB8j"},
+        {2027, "Korvex Configuration tool"},
     };
-    platform::SetFileDialogHook(nullptr);  // the real dialog, closed as soon as it shows
     for (const auto& c : cases) {
         Command(c.id);
         EXPECT_EQ(platform::AttachedMenuCount(window), 1);
@@ -214,15 +204,6 @@ TEST_F(Commands, LanguageSwitchesKeepOneMenuTheMarksTitleAndSavedChoice) {
         }
         EXPECT_EQ(platform::WindowWidget(window)->windowTitle(), QString::fromUtf8(c.title));
         EXPECT_EQ(ReadBytes("KVXMon.cnf")[264], c.id - 2027);
-        QString shown;
-        QTimer::singleShot(0, [&shown] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                shown = dialog->windowTitle();
-                dialog->reject();
-            }
-        });
-        Command(kCmdLoadParameters);
-        EXPECT_EQ(shown, QString::fromUtf8(c.openTitle)) << c.id;
     }
     EXPECT_EQ(settings.comPort.load(), 16);
 }
@@ -279,8 +260,6 @@ TEST_F(Commands, SaveThenLoadGivesTheSameRecordAndReachesTheDeviceOneWordPerTick
     Command(kCmdLoadParameters);
     EXPECT_EQ(kindSeen, platform::FileDialogKind::Open);
     EXPECT_TRUE(dialogSeen.createPrompt);
-    EXPECT_STREQ(dialogSeen.filterDescription, "Korvex File (*.KVX)");
-    EXPECT_STREQ(dialogSeen.defaultExtension, "KVX");
     EXPECT_EQ(Record(), before);
     EXPECT_EQ(windowFlags.confirmPending.load(), 1);
     std::vector<uint16_t> expected;

@@ -1,9 +1,8 @@
 // The parameter sheet driven as a user would, through the window system: typing into fields,
 // moving the focus, choosing list items by keyboard, changing tabs, Return, Escape and the close
 // box. What counts is what leaves on the wire: the words the link sends after OK, and, with kvxsim
-// on a pseudo-terminal, what the confirmation then finds. Also the About box.
+// on a pseudo-terminal, what the confirmation then finds.
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTest>
@@ -11,11 +10,9 @@
 
 #include "link/serial_link.h"
 #include "link/transfer.h"
-#include "params/about_dialog.h"
 #include "params/property_sheet.h"
 #include "platform/dialog_widgets.h"
 #include "platform/property_sheet.h"
-#include "platform/text_codec.h"
 #include "records/language.h"
 #include "unit/test_support.h"
 
@@ -128,27 +125,18 @@ const SheetCase kSheetCases[] = {
      },
      1,
      {3070}},
-    {"setpoint 5 accepted, limit 1",
+    {"setpoints at their limits on both limit pages",
      {},
      [](const Sheet& s) {
          s.Type(1011, "5");
          s.Next();
          EXPECT_EQ(parameterSet.editWords[limit1Setpoint], 5);
-         s.Return();
-     },
-     1,
-     {3105}},
-    {"setpoint 99 accepted, limit 2",
-     {},
-     [](const Sheet& s) {
          s.Tab(1);
          s.Type(1011, "99");
-         s.Next();
-         EXPECT_EQ(parameterSet.editWords[limit2Setpoint], 99);
          s.Return();
      },
      1,
-     {3299}},
+     {3105, 3299}},
     {"dP/dt setpoint 5 and 99 accepted at both checks; Off applies as 0",
      {{dudt, 0}},
      [](const Sheet& s) {
@@ -178,23 +166,6 @@ const SheetCase kSheetCases[] = {
      },
      1,
      {3022, 3400}},
-    {"setpoints 4, 100 and empty rejected on every page",
-     {},
-     [](const Sheet& s) {
-         for (int page : {0, 1, 2}) {
-             s.Tab(page);
-             for (const char* text : {"4", "100", ""}) {
-                 s.Type(1011, text);
-                 s.Next();
-             }
-         }
-         EXPECT_EQ(parameterSet.editWords[limit1Setpoint], 90);
-         EXPECT_EQ(parameterSet.editWords[limit2Setpoint], 10);
-         EXPECT_EQ(parameterSet.editWords[dpdtSetpoint], 50);
-         s.Return();
-     },
-     1,
-     {}},
     {"P1Max needs P1Min + 10: 12 over 5 rejected",
      {{p1Min, 5}},
      [](const Sheet& s) {
@@ -308,32 +279,6 @@ TEST_F(SheetTest, UserEditsLeaveExactlyTheWordsTheyChanged) {
         EXPECT_EQ(DrainQueue(), c.sent);
         EXPECT_TRUE(recordedBoxes.empty());
     }
-}
-
-TEST_F(SheetTest, AboutBoxShowsTitleNameAndVersionAndClosesByKey) {
-    for (auto [languageBase, key] : {std::pair{0, Qt::Key_Return}, {100, Qt::Key_Escape}}) {
-        settings.languageBase = static_cast<uint16_t>(languageBase);
-        static Qt::Key closeKey;
-        closeKey = key;
-        static std::vector<std::string> seen;
-        seen.clear();
-        script = [](const Sheet& s) {
-            QDialog* box = platform::DialogWidget(s.sheet);
-            seen.push_back(box->windowTitle().toStdString());
-            for (QLabel* label : box->findChildren<QLabel*>()) {
-                if (!label->text().isEmpty()) {
-                    seen.push_back(label->text().toStdString());
-                }
-            }
-            s.Key(closeKey);
-        };
-        ShowAboutDialog(nullptr);
-        const std::string title =
-            platform::FromWindows1252(kLanguageTable[languageBase]).toStdString();
-        EXPECT_EQ(seen, (std::vector<std::string>{title, "KVXMon", "Version: 2.2"}));
-        EXPECT_EQ(languageBase == 0, title == "About");
-    }
-    settings.languageBase = 0;
 }
 
 TEST_F(SheetTest, WithKvxsimTwoChangedWordsAreSentAndConfirmed) {

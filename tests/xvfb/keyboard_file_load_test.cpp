@@ -13,36 +13,17 @@
 
 namespace {
 
-class KeyboardFileLoad : public ::testing::Test {
-  protected:
-    std::string display;
-    std::string Run(const std::string& xdotoolArgs) {
-        std::string out = Shell("DISPLAY=" + display + " xdotool " + xdotoolArgs + " 2>&1");
-        while (!out.empty() && out.back() == '\n') {
-            out.pop_back();
-        }
-        return out;
-    }
-    // The first visible window whose whole title is title, or "" after the limit.
-    std::string WaitForWindow(const std::string& title, int limitMs) {
-        for (const auto start = Clock::now(); ElapsedMs(start) < limitMs;) {
-            std::string id = Run("search --onlyvisible --name '^" + title + "$'");
-            if (!id.empty() && id.find_first_not_of("0123456789\n") == std::string::npos) {
-                return id.substr(0, id.find('\n'));
-            }
-            SleepMs(100);
-        }
-        return "";
-    }
-};
-
-TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
+TEST(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     if (!OnPath("Xvfb") || !OnPath("xdotool")) {
         GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
     }
     XServer server;
     ASSERT_TRUE(server.Start("1280x1024x24")) << "Xvfb did not report a display";
-    display = server.display;
+    const std::vector<std::string> x = {"DISPLAY=" + server.display};
+    auto xdotool = [&x](std::vector<std::string> args) {
+        args.insert(args.begin(), {"timeout", "10", "xdotool"});
+        return RunToEnd(args, x);
+    };
     FakeDevice device(false);  // silent: the confirming poll is the last thing awaited
 
     TempFolder folder;
@@ -54,8 +35,7 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     uint8_t record[kParameterFileSize] = {};
     std::vector<uint16_t> expected;
     for (int i = 0; i < kParameterCount; ++i) {
-        const ParameterInfo& info = kParameterTable[i];
-        const auto value = static_cast<uint16_t>(info.maxValue - i % 2);
+        const auto value = static_cast<uint16_t>(kParameterTable[i].maxValue - i % 2);
         record[2 * i] = static_cast<uint8_t>(value & 0xFF);
         record[2 * i + 1] = static_cast<uint8_t>(value >> 8);
     }
@@ -71,25 +51,25 @@ TEST_F(KeyboardFileLoad, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     Process program;
     program.pid = Spawn(
         {KVXMON_BUILT}, folder.path,
-        {"DISPLAY=" + display, "KVXMON_COM1=" + device.path(), "QT_QPA_PLATFORM=xcb",
+        {"DISPLAY=" + server.display, "KVXMON_COM1=" + device.path(), "QT_QPA_PLATFORM=xcb",
          "HOME=" + dir.string(), "XDG_RUNTIME_DIR=" + (dir / "runtime").string(), "LANG=C.UTF-8"});
     ASSERT_GT(program.pid, 0);
-
-    const std::string window = WaitForWindow("Korvex Configuration tool", 20000);
-    ASSERT_FALSE(window.empty()) << "kvxmon showed no window";
-    SleepMs(1500);  // start-up polls
-    const size_t before = device.Received().size();
-
     // No window manager gives the focus: the test does, as a click would.
-    Run("windowfocus --sync " + window);
-    Run("key alt+f");
-    SleepMs(400);
-    Run("key l");
-    ASSERT_FALSE(WaitForWindow("Open", 10000).empty()) << "Alt+F, L opened no file dialog";
+    ASSERT_EQ(xdotool({"search", "--sync", "--onlyvisible", "--name", "^Korvex Configuration tool$",
+                       "windowfocus", "--sync"}),
+              0)
+        << "kvxmon showed no window";
+    SleepMs(1000);  // start-up polls
+    const size_t before = device.Received().size();
+    xdotool({"key", "alt+f"});
     SleepMs(300);
-    Run("type --delay 15 '" + file + "'");
+    xdotool({"key", "l"});
+    ASSERT_EQ(xdotool({"search", "--sync", "--onlyvisible", "--name", "^Open$"}), 0)
+        << "Alt+F, L opened no file dialog";
     SleepMs(300);
-    Run("key Return");
+    xdotool({"type", "--delay", "15", file});
+    SleepMs(200);
+    xdotool({"key", "Return"});
 
     // 22 ticks of 47 ms, then the poll.
     std::vector<uint16_t> words = device.WaitForCount(before + expected.size(), 8000);
