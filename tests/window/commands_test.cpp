@@ -92,19 +92,20 @@ TEST_F(Commands, AMissingPortIsReportedKeepsItsMarkAndIsTriedAgain) {
     EXPECT_EQ(boxes.size(), 2u);
 }
 
-TEST_F(Commands, AutoConnectFindsTheDeviceOnCom3AfterTwoMissingPorts) {
+TEST_F(Commands, AutoConnectFindsTheDeviceOnCom8AfterSevenMissingPorts) {
     FakeDevice device(true);
-    SetPort(3, device.path());
+    SetPort(8, device.path());
     ASSERT_NE(Start(), nullptr);
     boxes.clear();
     Command(kCmdAutoConnect);
     EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(settings.comPort.load(), 3);
-    EXPECT_EQ(CheckedPorts(), std::vector<int>{3});
-    EXPECT_EQ(ReadBytes("KVXMon.cnf")[0], 3);
-    // The probe, then the poll sent once more at the end; the link stays open on COM3.
+    EXPECT_EQ(settings.comPort.load(), 8);
+    EXPECT_EQ(CheckedPorts(), std::vector<int>{8});
+    EXPECT_EQ(ReadBytes("KVXMon.cnf")[0], 8);
+    // The probe, then the poll sent once more at the end; the link stays open on COM8, the last
+    // port tried.
     EXPECT_EQ(device.WaitForCount(2), std::vector<uint16_t>(2, CMD_POLL));
-    EXPECT_EQ(platform::OpenSerialPort("COM3", 9600), nullptr);
+    EXPECT_EQ(platform::OpenSerialPort("COM8", 9600), nullptr);
 }
 
 TEST_F(Commands, AutoConnectWithNoDeviceReopensThePreviousPortAndSaysSo) {
