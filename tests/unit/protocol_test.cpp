@@ -60,6 +60,27 @@ TEST_F(Protocol, ReceivedMessagesSetTheirValue) {
     }
 }
 
+// Any one bit of a long message flipped on the line: the message is dropped (the checksum, a lost
+// carriage return or a zero byte), never taken for another value. Every message that passes its
+// checksum reloads the link timeout, so the timeout shows whether one was taken. Every seventh
+// value keeps it quick while each nibble still takes every value.
+TEST_F(Protocol, ASingleFlippedBitIsNeverTakenForAValue) {
+    int taken = 0;
+    for (uint32_t v = 0; v <= 0xFFFF; v += 7) {
+        const std::vector<uint8_t> message = Bytes(static_cast<uint16_t>(v));
+        for (int bit = 0; bit < 8 * kLongMessageSize; ++bit) {
+            std::vector<uint8_t> flipped = message;
+            flipped[bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
+            ResetProtocolState();
+            Feed(flipped);
+            if (liveValues.linkTimeout.load() != 20 && ++taken <= 5) {
+                ADD_FAILURE() << "value " << v << " with bit " << bit << " flipped was taken";
+            }
+        }
+    }
+    EXPECT_EQ(taken, 0);
+}
+
 TEST_F(Protocol, EveryWordTakesItsWholeBandAndOnlyWordZeroSignals) {
     const int bands[kParameterCount][2] = {
         {3000, 3009}, {3100, 3199},   {20000, 29999}, {3070, 3074}, {3500, 3599}, {3010, 3019},
