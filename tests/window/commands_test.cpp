@@ -53,10 +53,13 @@ class Commands : public KvxWindowTest {
         BuildParameterRecord(image.data());
         return image;
     }
-    // Valid words that differ from the start-up zeros, and an identity.
+    // Valid words that differ from the start-up zeros and, where their ranges allow, from each
+    // other, and an identity.
     static void FillDeviceCopy() {
         for (int i = 0; i < kParameterCount; ++i) {
-            parameterSet.deviceWords[i].store(kParameterTable[i].maxValue);
+            const ParameterInfo& info = kParameterTable[i];
+            parameterSet.deviceWords[i].store(static_cast<uint16_t>(
+                info.minValue + (7 * i + 3) % (info.maxValue - info.minValue + 1)));
         }
         char identity[kIdentitySize] = "UNIT 42";
         StoreIdentity(identity);
@@ -266,7 +269,7 @@ TEST_F(Commands, SaveThenLoadGivesTheSameRecordAndReachesTheDeviceOneWordPerTick
     std::vector<uint16_t> expected;
     for (int word : kTransferOrder) {
         expected.push_back(static_cast<uint16_t>(kParameterTable[word].transferCode +
-                                                 kParameterTable[word].maxValue));
+                                                 (before[2 * word] | before[2 * word + 1] << 8)));
     }
     for (size_t tick = 0; tick < expected.size(); ++tick) {
         Tick(kLinkTimer);
