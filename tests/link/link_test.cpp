@@ -1,18 +1,16 @@
 // The serial link against a fake device on a pseudo-terminal, whose bytes the test reads and
-// writes itself, and end to end against kvxsim: what reaches the parser and the wire, how
-// promptly the link stops, what it leaves behind, a device that goes and returns, polls and
-// transfers with their confirmation.
+// writes itself: the line settings, what reaches the parser and the wire, how promptly the link
+// stops, what it leaves behind, a device that goes and returns.
 #include <gtest/gtest.h>
 
 #include <ctime>
 #include <mutex>
 
 #include "link/serial_link.h"
-#include "link/transfer.h"
 #include "link/tx_ring.h"
 #include "params/parameter_set.h"
 #include "records/window_state.h"
-#include "support/process_test.h"
+#include "window/fake_device.h"
 
 namespace {
 
@@ -40,40 +38,6 @@ std::vector<uint8_t> Recorded() {
     return recorded;
 }
 
-// The device's end of the line. A slave descriptor stays open so that the master never sees a
-// hang-up while the link is closed; Close() drops both ends, which hangs the line up.
-struct PtyDevice {
-    int master = -1;
-    int slave = -1;
-    std::string path;
-
-    bool Open() { return OpenPty(master, slave, path); }
-    void Close() {
-        close(master);
-        close(slave);
-        master = slave = -1;
-    }
-    ~PtyDevice() { Close(); }
-
-    void Write(const std::vector<uint8_t>& bytes) const {
-        [[maybe_unused]] ssize_t n = write(master, bytes.data(), bytes.size());
-    }
-    // What the link sent, up to want bytes or until the limit passes.
-    std::vector<uint8_t> Read(size_t want, int limitMs) const {
-        std::vector<uint8_t> got(want);
-        size_t have = 0;
-        for (const auto start = Clock::now(); have < want && ElapsedMs(start) < limitMs;) {
-            pollfd p{master, POLLIN, 0};
-            if (poll(&p, 1, 10) == 1) {
-                ssize_t n = read(master, got.data() + have, want - have);
-                have += n > 0 ? static_cast<size_t>(n) : 0;
-            }
-        }
-        got.resize(have);
-        return got;
-    }
-};
-
 // Points link at target in one step, as udev or kvxsim --link would.
 bool PointLink(const std::string& link, const std::string& target) {
     const std::string temporary = link + ".new";
@@ -91,8 +55,8 @@ class Link : public ::testing::Test {
         platform::SetMessageBoxHook([](const char*, const char*, auto, auto) {
             return platform::MessageResult::Ok;  // no box may wait for a user here
         });
-        ASSERT_TRUE(device.Open());
-        setenv("KVXMON_COM1", device.path.c_str(), 1);
+        ASSERT_TRUE(device.opened());
+        setenv("KVXMON_COM1", device.path().c_str(), 1);
     }
     void TearDown() override {
         CloseLink();
@@ -111,18 +75,20 @@ class Link : public ::testing::Test {
         oddChunk = false;
         windowFlags.confirmPending.store(0);
     }
-    // Starts kvxsim in place of the fake device and opens the link on it as COM1.
-    void Connect(std::vector<std::string> args) {
-        sim.Stop();
-        Reset();
-        ASSERT_TRUE(sim.Start(std::move(args))) << "kvxsim did not start (KVXSIM_PATH)";
-        setenv("KVXMON_COM1", sim.link.c_str(), 1);
-        ASSERT_EQ(OpenLink(1, 9600), 1);
-        ASSERT_TRUE(WaitUntil([] { return liveValues.measurement.load() >= 0; }, 2000));
-    }
-    PtyDevice device;
-    Kvxsim sim;
+    FakeDevice device{false, false};  // the test reads and writes its bytes
+    TempFolder folder;
 };
+
+TEST_F(Link, RawLine9600EightBitsNoParityOneStopNoFlowControl) {
+    ASSERT_EQ(OpenLink(1, 9600), 1);
+    const termios t = device.Line();
+    EXPECT_EQ(cfgetispeed(&t), B9600);
+    EXPECT_EQ(cfgetospeed(&t), B9600);
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CREAD), CS8 | CREAD);
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP | INPCK), 0u);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+}
 
 TEST_F(Link, BytesReachTheParserInWholeChunksWhateverTheSplit) {
     ASSERT_EQ(OpenLink(1, 9600), 1);
@@ -217,7 +183,7 @@ TEST_F(Link, OpenCloseCyclesLeaveNoThreadOrDescriptor) {
     CloseLink();
     const int threads = Entries("/proc/self/task");
     const int descriptors = Entries("/proc/self/fd");
-    for (int cycle = 0; cycle < 200; ++cycle) {
+    for (int cycle = 0; cycle < 50; ++cycle) {
         ASSERT_EQ(OpenLink(1, 9600), 1) << "cycle " << cycle;
         CloseLink();
     }
@@ -226,7 +192,7 @@ TEST_F(Link, OpenCloseCyclesLeaveNoThreadOrDescriptor) {
 }
 
 TEST_F(Link, RefusedOpensLeaveNothingBehind) {
-    const std::string file = sim.folder.path + "/plain";
+    const std::string file = folder.path + "/plain";
     std::fclose(std::fopen(file.c_str(), "w"));
     const struct {
         const char* what;
@@ -236,7 +202,7 @@ TEST_F(Link, RefusedOpensLeaveNothingBehind) {
         {"no such device", "/nonexistent/ttyX", 9600},
         {"a regular file", file, 9600},
         {"not a terminal", "/dev/null", 9600},
-        {"an unknown rate", device.path, 12345},
+        {"an unknown rate", device.path(), 12345},
     };
     const int threads = Entries("/proc/self/task");
     const int descriptors = Entries("/proc/self/fd");
@@ -258,8 +224,8 @@ TEST_F(Link, RefusedOpensLeaveNothingBehind) {
 }
 
 TEST_F(Link, HangUpBlanksIdlesAndResumesWhenTheDeviceReturns) {
-    const std::string link = sim.folder.path + "/com1";
-    ASSERT_TRUE(PointLink(link, device.path));
+    const std::string link = folder.path + "/com1";
+    ASSERT_TRUE(PointLink(link, device.path()));
     setenv("KVXMON_COM1", link.c_str(), 1);
     ASSERT_EQ(OpenLink(1, 9600), 1);
     device.Write(ShortBytes(115));
@@ -274,9 +240,8 @@ TEST_F(Link, HangUpBlanksIdlesAndResumesWhenTheDeviceReturns) {
     }
     EXPECT_EQ(liveValues.measurement.load(), -1);
 
-    PtyDevice returned;
-    ASSERT_TRUE(returned.Open());
-    ASSERT_TRUE(PointLink(link, returned.path));
+    FakeDevice returned(false, false);
+    ASSERT_TRUE(PointLink(link, returned.path()));
     EXPECT_TRUE(WaitUntil(
         [&] {
             returned.Write(ShortBytes(57));  // lost until the link has found the device again
@@ -308,28 +273,6 @@ TEST(SerialPortNames, EnvironmentFirstThenTheDefaultMap) {
     }
     const std::string usb = platform::ResolveSerialPortName("COM5");
     EXPECT_TRUE(usb.empty() || usb.rfind("/dev/", 0) == 0) << usb;
-}
-
-TEST_F(Link, SimulatorAnswersPollWithWordsAndIdentityOrPollAndWaitEndsAtItsLimit) {
-    Connect({"--identity", "TEST-UNIT 7"});
-    EXPECT_TRUE(PollAndWait(2000));
-    EXPECT_TRUE(WaitUntil([] { return IdentityText() == "TEST-UNIT 7"; }, 1000)) << IdentityText();
-    EXPECT_EQ(parameterSet.deviceWords[limit1Setpoint].load(), 90);
-    EXPECT_EQ(parameterSet.deviceWords[limit2Mode].load(), 1);
-
-    Connect({"--ignore-polls"});
-    const auto start = Clock::now();
-    EXPECT_FALSE(PollAndWait(300));
-    EXPECT_GE(ElapsedMs(start), 290);
-    EXPECT_LT(ElapsedMs(start), 1000);
-}
-
-TEST(Simulator, EndsCleanlyAndRemovesItsLink) {
-    Kvxsim sim;
-    ASSERT_TRUE(sim.Start({}));
-    EXPECT_TRUE(std::filesystem::is_character_file(sim.link));
-    EXPECT_EQ(sim.Stop(), 0);
-    EXPECT_FALSE(std::filesystem::is_symlink(sim.link));
 }
 
 }  // namespace

@@ -6,10 +6,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -163,7 +163,8 @@ struct FileSizeLimit {
 
 // Starts args[0] (a path, or a name looked up on PATH) in folder with this process's environment
 // plus extra (given first, so its entries win), its stdout and stderr on the given descriptors
-// when not -1; -1 when it could not be started.
+// when not -1; -1 when it could not be started. The child is killed when the test process ends,
+// however it ends, so a failed or killed test leaves no kvxsim, Xvfb or kvxmon behind.
 inline pid_t Spawn(std::vector<std::string> args, const std::string& folder,
                    const std::vector<std::string>& extraEnvironment, int outFd = -1,
                    int errFd = -1) {
@@ -181,19 +182,17 @@ inline pid_t Spawn(std::vector<std::string> args, const std::string& folder,
     }
     argv.push_back(nullptr);
     envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    for (auto [fd, target] : {std::pair{outFd, 1}, {errFd, 2}}) {
-        if (fd >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, fd, target);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {  // only async-signal-safe calls from here on
+        if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent ||
+            chdir(folder.c_str()) != 0 || (outFd >= 0 && dup2(outFd, 1) < 0) ||
+            (errFd >= 0 && dup2(errFd, 2) < 0)) {
+            _exit(127);
         }
+        execvpe(argv[0], argv.data(), envp.data());
+        _exit(127);
     }
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
 

@@ -61,23 +61,33 @@ TEST(TypedNumber, StoredOnlyWithinTheWordsRange) {
         uint32_t number;
         bool stored;
     } cases[] = {
-        {limit1Setpoint, 0, 100, 5, true},
-        {limit1Setpoint, 0, 100, 99, true},
+        // Each field's limits from both sides.
         {limit1Setpoint, 0, 100, 4, false},
-        {limit1Setpoint, 0, 100, 100, false},
-        {limit2Hysteresis, 0, 100, 1, false},
-        {limit2Hysteresis, 0, 100, 50, true},
-        {dudt, 0, 100, 0, true},
-        {dudt, 0, 100, 21, false},
+        {limit1Setpoint, 0, 100, 5, true},
+        {limit2Setpoint, 0, 100, 99, true},
+        {limit2Setpoint, 0, 100, 100, false},
+        {dpdtSetpoint, 0, 100, 4, false},
         {dpdtSetpoint, 0, 100, 99, true},
+        {limit1Hysteresis, 0, 100, 1, false},
+        {limit1Hysteresis, 0, 100, 2, true},
+        {limit2Hysteresis, 0, 100, 50, true},
+        {limit2Hysteresis, 0, 100, 51, false},
+        {dudt, 0, 100, 0, true},
+        {dudt, 0, 100, 20, true},
+        {dudt, 0, 100, 21, false},
         {limit1Setpoint, 0, 100, 65541, false},  // no wrap
-        {p1Max, 5, 100, 12, false},
+        // p1Max from p1Min + 10 to 100; p1Min from 0 to p1Max - 10, and never above 90.
+        {p1Max, 5, 100, 14, false},
         {p1Max, 5, 100, 15, true},
+        {p1Max, 5, 100, 100, true},
         {p1Max, 5, 100, 101, false},
+        {p1Max, 0, 100, 9, false},
+        {p1Max, 0, 100, 10, true},
         {p1Min, 0, 10, 0, true},
         {p1Min, 0, 10, 1, false},
         {p1Min, 0, 5, 0, false},  // p1Max below 10
-        {p1Min, 0, 100, 90, true},
+        {p1Min, 0, 60, 50, true},
+        {p1Min, 0, 60, 51, false},
         // A device p1Max above 100 must not let p1Min reach into p1Max's code band.
         {p1Min, 0, 200, 91, false},
         {p1Min, 0, 200, 90, true},

@@ -97,25 +97,6 @@ TEST_F(ParameterFile, AWordOutsideItsBandRejectsTheWholeFile) {
     EXPECT_TRUE(recordedBoxes.empty());
 }
 
-TEST_F(ParameterFile, FilesThatAreNotRecordsReplaceNothing) {
-    const std::string shortFile = PathOf("short.KVX");
-    const std::string missing = PathOf("new.KVX");
-    WriteBytes(shortFile, std::vector<uint8_t>(87, 5));
-    WriteBytes(path_, std::vector<uint8_t>(kParameterFileSize, 'A'));
-    for (const std::string& path : {shortFile, missing}) {
-        recordedBoxes.clear();
-        EXPECT_EQ(ReadParameterFile(path.c_str()), kResultNothingMore);
-        ASSERT_EQ(recordedBoxes.size(), 1u);
-        EXPECT_EQ(recordedBoxes[0].text, "Parameters could not be read.");
-        EXPECT_EQ(recordedBoxes[0].caption, "Korvex Configuration tool");
-    }
-    EXPECT_TRUE(ReadBytes(missing).empty());  // created empty, as the open dialog asked
-    recordedBoxes.clear();
-    EXPECT_EQ(ReadParameterFile(path_.c_str()), kResultNotParameterFile);
-    EXPECT_TRUE(recordedBoxes.empty());
-    EXPECT_EQ(Record(), std::vector<uint8_t>(kParameterFileSize, 0));
-}
-
 TEST_F(ParameterFile, FailedOpensGiveTheSystemCodeAndEmptyNothing) {
     EXPECT_EQ(WriteParameterFile(PathOf("gone/unit.KVX").c_str()), ENOENT);
     EXPECT_EQ(ReadParameterFile(dir_.c_str()), EISDIR);

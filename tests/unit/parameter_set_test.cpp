@@ -38,20 +38,6 @@ TEST_F(ParameterSetTest, ParseTimeText) {
     EXPECT_EQ(ParseTimeText("12.345678", 4), 1230);  // only the given length counts
 }
 
-TEST_F(ParameterSetTest, FormatTimeText) {
-    const struct {
-        uint16_t range, value;
-        const char* text;
-    } cases[] = {{0, 1234, "12.34"}, {0, 5, "0.05"},     {0, 0, "0.00"},
-                 {1, 1234, "123.4"}, {1, 9999, "999.9"}, {1, 65535, "6553.5"}};
-    for (const auto& c : cases) {
-        parameterSet.editWords[timerRange] = c.range;
-        char out[16];
-        FormatTimeText(c.value, out);
-        EXPECT_STREQ(out, c.text) << c.value;
-    }
-}
-
 TEST_F(ParameterSetTest, RescaleTimes) {
     parameterSet.editWords[limit1Tr] = 8000;
     parameterSet.editWords[limit2Tr] = 123;

@@ -21,27 +21,64 @@ TEST_F(Protocol, EncodesLongMessages) {
 
 TEST_F(Protocol, ReceivedMessagesSetTheirValue) {
     using Field = std::atomic<int32_t> LiveValues::*;
-    const Field m = &LiveValues::measurement;
+    const Field m = &LiveValues::measurement, lo = &LiveValues::minPeak, hi = &LiveValues::maxPeak,
+                dp = &LiveValues::dPdtPeak, du = &LiveValues::dUdtEvent;
     const struct {
         std::vector<uint8_t> bytes;
         Field field;
-        int32_t expected;  // -1 with linkTimeout untouched: dropped
+        int32_t expected;
+        bool taken;  // false: dropped, the link timeout untouched
     } cases[] = {
-        {{0x71, 0x31, 0xA2, 0x0D}, m, 115},
-        {{0x71, 0x31, 0xA3, 0x0D}, m, -1},  // checksum
-        {{0x0D}, m, -1},
-        {{0x71, 0x71, 0x0D}, m, -1},  // one data byte: its "checksum" is no value's low nibble
-        {{0x71, 0x31, 0xA2, 0x00, 0x55, 0x0D}, m, 115},  // a zero ends the message
-        {{0x71, 0x31, 0x11, 0x11, 0x11, 0x11, 0xE6, 0x99, 0x98, 0x0D}, m, 115},  // cut to 7
-        {{0x71, 0x31, 0x11, 0x11, 0x11, 0x11, 0x99, 0xE6, 0x0D}, m, -1},
-        // Whole long messages of every class: ProtocolProperty.EverySentValueReadsBack...
+        {{0x71, 0x31, 0xA2, 0x0D}, m, 115, true},
+        {{0x71, 0x31, 0xA3, 0x0D}, m, -1, false},  // checksum
+        {{0x0D}, m, -1, false},
+        {{0x71, 0x71, 0x0D}, m, -1, false},  // one data byte: its "checksum" is no low nibble
+        {{0x71, 0x31, 0xA2, 0x00, 0x55, 0x0D}, m, 115, true},  // a zero ends the message
+        {{0x71, 0x31, 0x11, 0x11, 0x11, 0x11, 0xE6, 0x99, 0x98, 0x0D}, m, 115, true},  // cut to 7
+        {{0x71, 0x31, 0x11, 0x11, 0x11, 0x11, 0x99, 0xE6, 0x0D}, m, -1, false},
+        // Every class of long message from both sides.
+        {Bytes(199), m, 199, true},
+        {Bytes(200), m, -1, true},
+        {Bytes(200), lo, 0, true},
+        {Bytes(399), lo, 199, true},
+        {Bytes(400), lo, -1, true},
+        {Bytes(400), hi, 0, true},
+        {Bytes(599), hi, 199, true},
+        {Bytes(600), dp, 0, true},
+        {Bytes(999), dp, 399, true},
+        {Bytes(1000), dp, -1, true},
+        {Bytes(MSG_DUDT - 1), du, 0, true},
+        {Bytes(MSG_DUDT), du, 1, true},
+        {Bytes(MSG_DUDT + 1), du, 0, true},
     };
     for (const auto& c : cases) {
         ResetLinkState();
+        liveValues.dUdtEvent = 0;
         Feed(c.bytes);
-        EXPECT_EQ((liveValues.*c.field).load(), c.expected);
-        EXPECT_EQ(liveValues.linkTimeout.load(), c.expected == -1 ? 20 : 15);
+        EXPECT_EQ((liveValues.*c.field).load(), c.expected) << &c - cases;
+        EXPECT_EQ(liveValues.linkTimeout.load(), c.taken ? 15 : 20);
     }
+}
+
+// Any one bit of a long message flipped on the line: the message is dropped (the checksum, a lost
+// carriage return or a zero byte), never taken for another value. Every message that passes its
+// checksum reloads the link timeout, so the timeout shows whether one was taken. Every seventh
+// value keeps it quick while each nibble still takes every value.
+TEST_F(Protocol, ASingleFlippedBitIsNeverTakenForAValue) {
+    int taken = 0;
+    for (uint32_t v = 0; v <= 0xFFFF; v += 7) {
+        const std::vector<uint8_t> message = Bytes(static_cast<uint16_t>(v));
+        for (int bit = 0; bit < 8 * kLongMessageSize; ++bit) {
+            std::vector<uint8_t> flipped = message;
+            flipped[bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
+            ResetProtocolState();
+            Feed(flipped);
+            if (liveValues.linkTimeout.load() != 20 && ++taken <= 5) {
+                ADD_FAILURE() << "value " << v << " with bit " << bit << " flipped was taken";
+            }
+        }
+    }
+    EXPECT_EQ(taken, 0);
 }
 
 TEST_F(Protocol, EveryWordTakesItsWholeBandAndOnlyWordZeroSignals) {

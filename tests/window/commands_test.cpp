@@ -6,10 +6,6 @@
 #include <grp.h>
 #include <sys/stat.h>
 
-#include <QApplication>
-#include <QFileDialog>
-#include <QTimer>
-
 #include "fake_device.h"
 #include "link/serial_link.h"
 #include "params/parameter_file.h"
@@ -61,10 +57,13 @@ class Commands : public KvxWindowTest {
         BuildParameterRecord(image.data());
         return image;
     }
-    // Valid words that differ from the start-up zeros, and an identity.
+    // Valid words that differ from the start-up zeros and, where their ranges allow, from each
+    // other, and an identity.
     static void FillDeviceCopy() {
         for (int i = 0; i < kParameterCount; ++i) {
-            parameterSet.deviceWords[i].store(kParameterTable[i].maxValue);
+            const ParameterInfo& info = kParameterTable[i];
+            parameterSet.deviceWords[i].store(static_cast<uint16_t>(
+                info.minValue + (7 * i + 3) % (info.maxValue - info.minValue + 1)));
         }
         char identity[kIdentitySize] = "UNIT 42";
         StoreIdentity(identity);
@@ -152,19 +151,20 @@ TEST_F(Commands, APortRefusedForLackOfPermissionNamesTheGroupAndTheCure) {
               std::vector<std::string>{"CommPort optaget eller ikke-eksisterende|Kommunikation"});
 }
 
-TEST_F(Commands, AutoConnectFindsTheDeviceOnCom3AfterTwoMissingPorts) {
+TEST_F(Commands, AutoConnectFindsTheDeviceOnCom8AfterSevenMissingPorts) {
     FakeDevice device(true);
-    SetPort(3, device.path());
+    SetPort(8, device.path());
     ASSERT_NE(Start(), nullptr);
     boxes.clear();
     Command(kCmdAutoConnect);
     EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(settings.comPort.load(), 3);
-    EXPECT_EQ(CheckedPorts(), std::vector<int>{3});
-    EXPECT_EQ(ReadBytes("KVXMon.cnf")[0], 3);
-    // The probe, then the poll sent once more at the end; the link stays open on COM3.
+    EXPECT_EQ(settings.comPort.load(), 8);
+    EXPECT_EQ(CheckedPorts(), std::vector<int>{8});
+    EXPECT_EQ(ReadBytes("KVXMon.cnf")[0], 8);
+    // The probe, then the poll sent once more at the end; the link stays open on COM8, the last
+    // port tried.
     EXPECT_EQ(device.WaitForCount(2), std::vector<uint16_t>(2, CMD_POLL));
-    EXPECT_EQ(platform::OpenSerialPort("COM3", 9600), nullptr);
+    EXPECT_EQ(platform::OpenSerialPort("COM8", 9600), nullptr);
 }
 
 TEST_F(Commands, AutoConnectWithNoDeviceReopensThePreviousPortAndSaysSo) {
@@ -248,18 +248,12 @@ TEST_F(Commands, LanguageSwitchesKeepOneMenuTheMarksTitleAndSavedChoice) {
     Command(2018);
     const struct {
         int id;
-        const char* title;      // UTF-8
-        const char* openTitle;  // Qt's own file dialog title in that language
+        const char* title;  // UTF-8
     } cases[] = {
-        {2127, "Korvex Konfiguration",
-         "\xC3\x96"
-         "ffnen"},
-        {2227, "Korvex Konfigurationsv\xC3\xA6rkt\xC3\xB8j",
-         "\xC3\x85"
-         "bn"},
-        {2027, "Korvex Configuration tool", "Open"},
+        {2127, "Korvex Konfiguration"},
+        {2227, "Korvex Konfigurationsv\xC3\xA6rkt\xC3\xB8j"},
+        {2027, "Korvex Configuration tool"},
     };
-    platform::SetFileDialogHook(nullptr);  // the real dialog, closed as soon as it shows
     for (const auto& c : cases) {
         Command(c.id);
         EXPECT_EQ(platform::AttachedMenuCount(window), 1);
@@ -270,15 +264,6 @@ TEST_F(Commands, LanguageSwitchesKeepOneMenuTheMarksTitleAndSavedChoice) {
         }
         EXPECT_EQ(platform::WindowWidget(window)->windowTitle(), QString::fromUtf8(c.title));
         EXPECT_EQ(ReadBytes("KVXMon.cnf")[264], c.id - 2027);
-        QString shown;
-        QTimer::singleShot(0, [&shown] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                shown = dialog->windowTitle();
-                dialog->reject();
-            }
-        });
-        Command(kCmdLoadParameters);
-        EXPECT_EQ(shown, QString::fromUtf8(c.openTitle)) << c.id;
     }
     EXPECT_EQ(settings.comPort.load(), 16);
 }
@@ -335,14 +320,12 @@ TEST_F(Commands, SaveThenLoadGivesTheSameRecordAndReachesTheDeviceOneWordPerTick
     Command(kCmdLoadParameters);
     EXPECT_EQ(kindSeen, platform::FileDialogKind::Open);
     EXPECT_TRUE(dialogSeen.createPrompt);
-    EXPECT_STREQ(dialogSeen.filterDescription, "Korvex File (*.KVX)");
-    EXPECT_STREQ(dialogSeen.defaultExtension, "KVX");
     EXPECT_EQ(Record(), before);
     EXPECT_EQ(windowFlags.confirmPending.load(), 1);
     std::vector<uint16_t> expected;
     for (int word : kTransferOrder) {
         expected.push_back(static_cast<uint16_t>(kParameterTable[word].transferCode +
-                                                 kParameterTable[word].maxValue));
+                                                 (before[2 * word] | before[2 * word + 1] << 8)));
     }
     for (size_t tick = 0; tick < expected.size(); ++tick) {
         Tick(kLinkTimer);

@@ -1,7 +1,10 @@
-// A device on a pseudo-terminal for the window and program tests: records every whole message the
-// program sends, stores the parameter words it is sent, (when told to answer) replies to a poll
-// with its words 1..21 and then word 0, as a Korvex does, and can stream a measurement.
+// The one fake device on a pseudo-terminal. Listening, it records every whole message the program
+// sends, stores the parameter words it is sent, (when told to answer) replies to a poll with its
+// words 1..21 and then word 0, as a Korvex does, and can stream a measurement. Not listening, the
+// test reads and writes the raw bytes itself.
 #pragma once
+
+#include <termios.h>
 
 #include <atomic>
 #include <mutex>
@@ -11,17 +14,52 @@
 
 class FakeDevice {
   public:
-    explicit FakeDevice(bool answerPolls) : answerPolls_(answerPolls) {
-        OpenPty(master_, slave_, path_);
-        thread_ = std::thread([this] { Run(); });
+    explicit FakeDevice(bool answerPolls, bool listen = true) : answerPolls_(answerPolls) {
+        // The slave stays open, so the line never hangs up while the program has it closed.
+        opened_ = OpenPty(master_, slave_, path_);
+        if (opened_ && listen) {
+            thread_ = std::thread([this] { Run(); });
+        }
     }
-    ~FakeDevice() {
+    ~FakeDevice() { Close(); }
+    // Unplugged: both ends closed, which hangs the line up.
+    void Close() {
         stop_.store(true);
-        thread_.join();
-        close(slave_);
-        close(master_);
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        for (int* fd : {&slave_, &master_}) {
+            if (*fd >= 0) {
+                close(*fd);
+            }
+            *fd = -1;
+        }
     }
+    bool opened() const { return opened_; }
     const std::string& path() const { return path_; }
+    // The line settings the program left on its end.
+    termios Line() const {
+        termios t{};
+        tcgetattr(slave_, &t);
+        return t;
+    }
+    void Write(const std::vector<uint8_t>& bytes) const {
+        [[maybe_unused]] ssize_t n = write(master_, bytes.data(), bytes.size());
+    }
+    // Not listening: what the program sent, up to want bytes or until the limit passes.
+    std::vector<uint8_t> Read(size_t want, int limitMs) const {
+        std::vector<uint8_t> got(want);
+        size_t have = 0;
+        for (const auto start = Clock::now(); have < want && ElapsedMs(start) < limitMs;) {
+            pollfd p{master_, POLLIN, 0};
+            if (poll(&p, 1, 10) == 1) {
+                const ssize_t n = read(master_, got.data() + have, want - have);
+                have += n > 0 ? static_cast<size_t>(n) : 0;
+            }
+        }
+        got.resize(have);
+        return got;
+    }
     // Every long message received so far, in order.
     std::vector<uint16_t> Received() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -40,8 +78,7 @@ class FakeDevice {
         uint16_t words[kParameterCount] = {};
         for (auto sent = Clock::now(); !stop_.load();) {
             if (const int m = measurement.load(); m >= 0 && ElapsedMs(sent) >= 50) {
-                const auto message = ShortBytes(static_cast<uint8_t>(m));
-                [[maybe_unused]] ssize_t written = write(master_, message.data(), message.size());
+                Write(ShortBytes(static_cast<uint8_t>(m)));
                 sent = Clock::now();
             }
             pollfd p{master_, POLLIN, 0};
@@ -74,14 +111,14 @@ class FakeDevice {
         if (word == CMD_POLL && answerPolls_) {
             for (int i = 1; i <= kParameterCount; ++i) {
                 const int index = i % kParameterCount;  // word 0 last
-                const auto bytes = Bytes(
-                    static_cast<uint16_t>(kParameterTable[index].transferCode + words[index]));
-                [[maybe_unused]] ssize_t written = write(master_, bytes.data(), bytes.size());
+                Write(Bytes(
+                    static_cast<uint16_t>(kParameterTable[index].transferCode + words[index])));
             }
         }
     }
 
     bool answerPolls_;
+    bool opened_ = false;
     int master_ = -1;
     int slave_ = -1;
     std::string path_;

@@ -134,10 +134,13 @@ TEST_F(PanelPaint, LinkLossBlanksEverythingOnSixteenthIdleTick) {
     EXPECT_EQ(Capture(kIdentityArea), blankIdentity);
 }
 
-TEST_F(PanelPaint, HeldKeyActsOnce) {
+TEST_F(PanelPaint, ButtonsAndTheHeldKeySendTheirCommandOnce) {
     ASSERT_NE(Start(), nullptr);
     Sent();
     PressKey(Qt::Key_Space, 2);
     PressKey(Qt::Key_Space);
-    EXPECT_EQ(Sent(), Encoded(CMD_SPACE) + Encoded(CMD_SPACE));
+    Send(MessageType::Command, kResetMaxButton);
+    Send(MessageType::Command, kResetMinButton);
+    EXPECT_EQ(Sent(), Encoded(CMD_SPACE) + Encoded(CMD_SPACE) + Encoded(CMD_RESET_MAX_PEAK) +
+                          Encoded(CMD_RESET_MIN_PEAK));
 }

@@ -7,7 +7,7 @@
 set -euo pipefail
 kvxmon=$1
 kvxsim=$2
-for tool in Xvfb xdotool pdfinfo pdftotext; do
+for tool in Xvfb xdotool pdfinfo pdftotext setpriv; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIP: $tool is not installed" >&2
         exit 77
@@ -28,6 +28,8 @@ fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
+# Children die with this script however it ends (a timed-out test is killed outright).
+child=(setpriv --pdeathsig KILL --)
 # Waits up to $1 tenths of a second for the command that follows to succeed.
 await() {
     local tenths=$1
@@ -41,33 +43,33 @@ await() {
 
 # A display of our own: Xvfb picks a free number and writes it to the pipe.
 exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+"${child[@]}" Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 read -r -t 10 -u "$display_fd" number || fail "Xvfb did not start"
 export DISPLAY=":$number"
 export QT_QPA_PLATFORM=xcb
 
-"$kvxsim" --link "$work/COM1" --identity "KVX-XVFB 7" --wave steady --min 60 --max 60 \
+"${child[@]}" "$kvxsim" --link "$work/COM1" --identity "KVX-XVFB 7" --wave steady --min 60 --max 60 \
     >/dev/null &
 pids+=($!)
 await 50 test -e "$work/COM1" || fail "kvxsim did not start"
 export KVXMON_COM1="$work/COM1"
 
 cd "$work"
-"$kvxmon" >"$work/kvxmon.log" 2>&1 &
+"${child[@]}" "$kvxmon" >"$work/kvxmon.log" 2>&1 &
 pids+=($!)
 await 100 xdotool search --name "Korvex" || fail "the main window did not appear"
 main=$(xdotool search --name "Korvex" | head -1)
 # No window manager: the window takes the focus when asked directly.
 xdotool windowfocus --sync "$main"
-sleep 2  # a few seconds of measurements and the identity poll
+sleep 1  # a second of measurements and the identity poll
 
 # Print: the dialog proposes a PDF file in the working directory when there is no printer.
 xdotool key --clearmodifiers alt+t
-sleep 1
+sleep 0.5
 xdotool key p
 await 150 xdotool search --name "^Print" || fail "the print dialog did not appear"
-sleep 1
+sleep 0.5
 xdotool key Return
 await 100 test -s "$work/KVXMon.pdf" || fail "no PDF was written"
 await 50 pdfinfo "$work/KVXMon.pdf" || fail "the PDF is not readable"
@@ -115,10 +117,10 @@ landscape "$work/turned.pdf" || fail "the next Print forgot the orientation chos
 # Screen dump: a full path typed into the save dialog's name field, then Return.
 xdotool windowfocus --sync "$main"
 xdotool key --clearmodifiers alt+t
-sleep 1
+sleep 0.5
 xdotool key s
 await 150 xdotool search --name "^Save" || fail "the save dialog did not appear"
-sleep 1
+sleep 0.5
 xdotool type --delay 20 "$work/shot"
 xdotool key Return
 await 100 test -s "$work/shot.bmp" || fail "no bitmap was written (the default extension)"
