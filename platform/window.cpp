@@ -27,6 +27,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -61,6 +62,7 @@ struct WindowObject {
     std::vector<MenuCommand> menuCommands;
     std::vector<std::pair<int, QPushButton*>> buttons;
     std::unique_ptr<WindowTimers> timers;  // made at the first SetTimer
+    TimerIdleCheck idleCheck = nullptr;
     QImage image;
     // Accumulated by InvalidateRect until a paint takes it.
     QRegion updateRegion;
@@ -380,6 +382,7 @@ void SchedulePaint(WindowObject* window) {
 // kFramePeriod: a graph tick paints every 20 ms, but the curve moves a pixel only every 50 ms at
 // the default roll, so a person sees the same motion at 25 frames a second while the process and
 // the X server do half the copies and round trips. A paint after a quiet spell shows at once.
+// The window's timers deliver their ticks on the same period, so a frame costs one wake-up.
 constexpr auto kFramePeriod = std::chrono::milliseconds(40);
 // A tick that comes a little early still shows its frame instead of waiting for the next one.
 constexpr auto kFrameTolerance = std::chrono::milliseconds(10);
@@ -453,6 +456,13 @@ void DefaultProcessing(WindowObject* window, const WindowMessage& message) {
         default:
             break;
     }
+}
+
+std::function<bool(int)> IdleFunction(TimerIdleCheck check) {
+    if (check == nullptr) {
+        return nullptr;
+    }
+    return [check](int id) { return check(id); };
 }
 
 void AddMenuCommand(WindowObject* window, QAction* action, int commandId) {
@@ -746,10 +756,26 @@ void SetTimer(WindowHandle window, int timerId, int periodMs) {
                     EntryScope scope;
                     RunPaint(window);
                 }
-            });
+            },
+            kFramePeriod);
+        window->timers->SetIdleCheck(IdleFunction(window->idleCheck));
     }
     // A period below 10 ms would keep the loop busy; it is raised to 10 ms.
     window->timers->Set(timerId, std::max(periodMs, 10));
+}
+
+void SetTimerIdleCheck(WindowHandle window, TimerIdleCheck check) {
+    if (!IsLive(window)) {
+        return;
+    }
+    window->idleCheck = check;
+    if (window->timers) {
+        window->timers->SetIdleCheck(IdleFunction(check));
+    }
+}
+
+void WakeWindowTimers() {
+    WindowTimers::WakeAll();
 }
 
 void KillTimer(WindowHandle window, int timerId) {
@@ -901,6 +927,10 @@ bool SaveClientImage(WindowHandle window, const char* path) {
 
 QWidget* WindowWidget(WindowHandle window) {
     return IsLive(window) ? window->top : nullptr;
+}
+
+WindowTimers* TimersOf(WindowHandle window) {
+    return IsLive(window) ? window->timers.get() : nullptr;
 }
 
 QWidget* ClientWidget(WindowHandle window) {
