@@ -4,6 +4,7 @@
 // invalidation, erasing and painting, as a classic window system would have it do.
 #include "platform/window.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -30,6 +31,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -61,7 +63,8 @@ struct WindowObject {
     QMenuBar* menuBar = nullptr;
     std::vector<MenuCommand> menuCommands;
     std::vector<std::pair<int, QPushButton*>> buttons;
-    std::unique_ptr<WindowTimers> timers;  // made at the first SetTimer
+    std::unique_ptr<WindowTimers> timers;  // made at the first SetTimer, with its Qt timer
+    std::unique_ptr<QTimer> timersWake;
     TimerIdleCheck idleCheck = nullptr;
     QImage image;
     // Accumulated by InvalidateRect until a paint takes it.
@@ -458,6 +461,22 @@ void DefaultProcessing(WindowObject* window, const WindowMessage& message) {
     }
 }
 
+// The window timers' hold on the event loop: they look at their idle checks whenever the window
+// thread is about to wait, and another thread reaches them by a queued call.
+void HookTimersToEventLoop() {
+    static bool hooked = false;
+    QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance();
+    if (hooked || loop == nullptr) {
+        return;
+    }
+    hooked = true;
+    QObject::connect(loop, &QAbstractEventDispatcher::aboutToBlock, &WindowTimers::BeforeSleep);
+    WindowTimers::SetWakePost([]() {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &WindowTimers::BeforeSleep,
+                                  Qt::QueuedConnection);
+    });
+}
+
 std::function<bool(int)> IdleFunction(TimerIdleCheck check) {
     if (check == nullptr) {
         return nullptr;
@@ -742,7 +761,23 @@ void SetTimer(WindowHandle window, int timerId, int periodMs) {
         return;
     }
     if (!window->timers) {
+        HookTimersToEventLoop();
+        window->timersWake = std::make_unique<QTimer>();
+        window->timersWake->setSingleShot(true);
+        window->timersWake->setTimerType(Qt::PreciseTimer);
+        QObject::connect(window->timersWake.get(), &QTimer::timeout, [window]() {
+            if (IsLive(window)) {
+                window->timers->RunDue();
+            }
+        });
         window->timers = std::make_unique<WindowTimers>(
+            [window](std::optional<std::chrono::milliseconds> wait) {
+                if (wait) {
+                    window->timersWake->start(*wait);
+                } else {
+                    window->timersWake->stop();
+                }
+            },
             [window](int id) {
                 tickWindow = window;
                 tickLoopLevel = QThread::currentThread()->loopLevel();

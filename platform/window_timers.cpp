@@ -1,5 +1,5 @@
 // Every timer keeps its own due times, each the previous one plus the period, so it keeps its rate
-// exactly over time. Grid points lie every frame period from the first timer's start; the one Qt
+// exactly over time. Grid points lie every frame period from the first timer's start; the wake
 // timer wakes at the grid point at or after the earliest due time, and every tick due by then is
 // delivered in that wake-up, in the order of their due times.
 //
@@ -10,8 +10,6 @@
 // tick of every timer falls where it would have fallen had every tick been delivered.
 #include "platform/window_timers.h"
 
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
 #include <algorithm>
 #include <atomic>
 #include <utility>
@@ -30,7 +28,8 @@ Clock::time_point Now() {
 
 // Window thread only.
 std::vector<WindowTimers*> instances;
-bool loopHooked = false;
+
+std::atomic<void (*)()> wakePost{nullptr};
 
 // How many timer sets sleep. Raised before their checks run, so that a thread which changes what
 // a check reads after it was read also sees the count, and wakes them (WakeAll).
@@ -40,22 +39,14 @@ std::atomic<bool> wakePosted{false};
 
 }  // namespace
 
-WindowTimers::WindowTimers(std::function<void(int id)> fire, std::function<void()> afterWake,
-                           Clock::duration frame)
-    : fire_(std::move(fire)),
+WindowTimers::WindowTimers(WakeTimer wakeTimer, std::function<void(int id)> fire,
+                           std::function<void()> afterWake, Clock::duration frame)
+    : wakeTimer_(std::move(wakeTimer)),
+      fire_(std::move(fire)),
       afterWake_(std::move(afterWake)),
       frame_(std::max<Clock::duration>(frame, std::chrono::milliseconds(1))),
       origin_(Now()) {
-    wake_.setTimerType(Qt::PreciseTimer);
-    wake_.setSingleShot(true);
-    QObject::connect(&wake_, &QTimer::timeout, [this]() { RunDue(); });
     instances.push_back(this);
-    if (!loopHooked) {
-        if (QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance()) {
-            QObject::connect(loop, &QAbstractEventDispatcher::aboutToBlock, &BeforeSleep);
-            loopHooked = true;
-        }
-    }
 }
 
 WindowTimers::~WindowTimers() {
@@ -132,8 +123,7 @@ void WindowTimers::Arm() {
         LeaveSleep();
     }
     if (timers_.empty()) {
-        wake_.stop();
-        armedFor_.reset();
+        Stop();
         return;
     }
     if (idle_) {
@@ -141,8 +131,7 @@ void WindowTimers::Arm() {
         std::atomic_thread_fence(std::memory_order_seq_cst);
         if (AllIdle()) {
             asleep_ = true;
-            wake_.stop();
-            armedFor_.reset();
+            Stop();
             return;
         }
         sleepers.fetch_sub(1);
@@ -152,16 +141,24 @@ void WindowTimers::Arm() {
         next = std::min(next, entry.due);
     }
     const Clock::time_point target = GridPointAtOrAfter(next);
-    if (wake_.isActive() && armedFor_ == target) {
+    if (armedFor_ == target) {
         return;
     }
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(target - Now());
     armedFor_ = target;
-    wake_.start(std::max(wait, std::chrono::milliseconds(0)));
+    wakeTimer_(std::max(wait, std::chrono::milliseconds(0)));
+}
+
+void WindowTimers::Stop() {
+    if (armedFor_) {
+        armedFor_.reset();
+        wakeTimer_(std::nullopt);
+    }
 }
 
 void WindowTimers::RunDue() {
-    // A Qt timer may fire a little late, never early: the grid point it was set for counts.
+    // A timer may fire a little late: the grid point it was set for counts, so that a tick due
+    // there is delivered there.
     Clock::time_point at = Now();
     if (armedFor_) {
         at = std::max(at, *armedFor_);
@@ -208,7 +205,14 @@ void WindowTimers::RunDue() {
     }
 }
 
+void WindowTimers::SetWakePost(void (*post)()) {
+    wakePost.store(post);
+}
+
 void WindowTimers::BeforeSleep() {
+    // Whoever changed the state did so before the exchange in WakeAll; this exchange reads that
+    // one, so the checks that follow see the change.
+    wakePosted.exchange(false);
     // Copied: a resumed set's checks run system code, which must not find the list changing.
     const std::vector<WindowTimers*> sets = instances;
     for (WindowTimers* timers : sets) {
@@ -224,20 +228,11 @@ void WindowTimers::WakeAll() {
     if (sleepers.load(std::memory_order_relaxed) == 0 || wakePosted.exchange(true)) {
         return;
     }
-    QCoreApplication* application = QCoreApplication::instance();
-    if (application == nullptr) {
+    if (void (*post)() = wakePost.load()) {
+        post();
+    } else {
         wakePosted.store(false);
-        return;
     }
-    // Whoever changed the state changed it before this exchange; the exchange on arrival reads
-    // it, so the checks that follow see the change.
-    QMetaObject::invokeMethod(
-        application,
-        []() {
-            wakePosted.exchange(false);
-            BeforeSleep();
-        },
-        Qt::QueuedConnection);
 }
 
 }  // namespace platform

@@ -1,10 +1,11 @@
-// The timers of one window, run from a single Qt timer. Ticks are delivered on a grid of frame
-// periods: a tick waits for the first grid point at or after its due time, so a 20 ms graph tick,
-// a 47 ms link tick and the frame they paint share one wake-up and the window wakes at most once
-// per frame. Timers whose ticks would change nothing let the window sleep until something can.
+// The timers of one window, run from a single timer of the window system's. Ticks are delivered
+// on a grid of frame periods: a tick waits for the first grid point at or after its due time, so
+// a 20 ms graph tick, a 47 ms link tick and the frame they paint share one wake-up and the window
+// wakes at most once per frame. Timers whose ticks would change nothing let the window sleep until
+// something can. Logic only, shared by the back ends: each gives it its one-shot timer, its event
+// loop's moment before waiting, and a way to reach the window thread from another thread.
 #pragma once
 
-#include <QTimer>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -15,11 +16,14 @@ namespace platform {
 class WindowTimers {
   public:
     using Clock = std::chrono::steady_clock;
+    // The back end's one-shot timer: start(wait) sets it to call RunDue after wait (replacing
+    // any earlier setting), start(nullopt) stops it.
+    using WakeTimer = std::function<void(std::optional<std::chrono::milliseconds> wait)>;
     // fire is called once for each tick that fell due, in the order of their due times;
     // afterWake (if given) once after the last of them in every wake-up.
-    explicit WindowTimers(std::function<void(int id)> fire,
-                          std::function<void()> afterWake = nullptr,
-                          Clock::duration frame = std::chrono::milliseconds(40));
+    WindowTimers(WakeTimer wakeTimer, std::function<void(int id)> fire,
+                 std::function<void()> afterWake = nullptr,
+                 Clock::duration frame = std::chrono::milliseconds(40));
     ~WindowTimers();
     WindowTimers(const WindowTimers&) = delete;
     WindowTimers& operator=(const WindowTimers&) = delete;
@@ -36,16 +40,20 @@ class WindowTimers {
     // every tick had been delivered. The window thread wakes them by itself whenever it is about
     // to wait; another thread that changes what idle reads calls WakeAll afterwards.
     void SetIdleCheck(std::function<bool(int id)> idle);
-    // Any thread.
+    // Any thread. Calls the back end's post (SetWakePost) when some timers sleep.
     static void WakeAll();
 
+    // For the back end: post (any thread) makes the window thread run BeforeSleep soon, and
+    // BeforeSleep runs on the window thread whenever its event loop is about to wait. RunDue is
+    // what the wake timer calls.
+    static void SetWakePost(void (*post)());
+    static void BeforeSleep();
+    void RunDue();
+
     // For tests that run the timers on a clock of their own: the clock (nullptr: the steady
-    // clock), the grid point the Qt timer is set for (none while asleep), what it does when it
-    // fires, and what the event loop does before it waits.
+    // clock) and the grid point the wake timer is set for (none while asleep).
     static void SetClock(Clock::time_point (*now)());
     std::optional<Clock::time_point> ArmedFor() const { return armedFor_; }
-    void RunDue();
-    static void BeforeSleep();
 
   private:
     struct Entry {
@@ -56,20 +64,17 @@ class WindowTimers {
     Clock::time_point GridPointAtOrAfter(Clock::time_point t) const;
     bool AllIdle() const;
     void Arm();
-    void Resume();
     void LeaveSleep();
+    void Stop();
 
+    WakeTimer wakeTimer_;
     std::function<void(int)> fire_;
     std::function<void()> afterWake_;
     std::function<bool(int)> idle_;
     Clock::duration frame_;
     Clock::time_point origin_;  // where the grid of frame periods starts
-    QTimer wake_;
-    // The grid point the running wake_ lands on next. It repeats, and while the next one is due
-    // a step of the same length later (streaming: every frame) it is left alone instead of
-    // being stopped and started on every wake-up.
+    // The grid point the wake timer is set for.
     std::optional<Clock::time_point> armedFor_;
-    Clock::duration armedStep_{};
     bool asleep_ = false;
     std::map<int, Entry> timers_;
     unsigned nextSerial_ = 0;
