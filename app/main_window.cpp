@@ -43,6 +43,23 @@ void OpenStoredPort(platform::WindowHandle window) {
     }
 }
 
+// Whether a tick of the timer would change nothing now. While every timer's would, the window
+// sleeps; a message from the line or anything the user does wakes it (SetReceiveWakeHook).
+bool TimerIdle(int id) {
+    switch (id) {
+        case kGraphTimer:
+            return TrendTickIdle();
+        case kLinkTimer:
+            return LinkTickIdle();
+        case kPanelTimer:
+            return PanelRepaintRuleIdle();
+        case kIdentityTimer:
+            return IdentityPollIdle();
+        default:
+            return false;  // the screenshot is taken when it is due
+    }
+}
+
 void CreateDisplayObjects() {
     displayObjects.labelFont = platform::CreateFont(20, 400);
     displayObjects.bigValueFont = platform::CreateFont(40, 700);
@@ -80,6 +97,8 @@ void OnCreate(platform::WindowHandle window) {
     platform::SetTimer(window, kLinkTimer, 47);
     platform::SetTimer(window, kPanelTimer, 300);
     platform::SetTimer(window, kIdentityTimer, 1000);
+    platform::SetTimerIdleCheck(window, TimerIdle);
+    SetReceiveWakeHook(platform::WakeWindowTimers);
     CreateDisplayObjects();
     platform::CreatePushButton(window, kResetMaxButton, "Reset", 260, 78, 60, 20);
     platform::CreatePushButton(window, kResetMinButton, "Reset", 260, 168, 60, 20);
@@ -105,6 +124,7 @@ void OnDestroy(platform::WindowHandle window) {
     // The link goes first: once its threads are joined nothing else touches the event or the
     // window any more.
     CloseLink();
+    SetReceiveWakeHook(nullptr);
     platform::CloseEvent(replyEvent.exchange(nullptr, std::memory_order_acq_rel));
     DeleteDisplayObjects();
     KillTimers(window);

@@ -191,11 +191,17 @@ void PaintMainWindow(platform::WindowHandle window) {
     platform::EndPaint(window, dc);
 }
 
+bool PanelRepaintRuleIdle() {
+    return liveValues.measurement.load(std::memory_order_relaxed) ==
+               windowFlags.lastPaintedMeasurement.load(std::memory_order_relaxed) &&
+           windowFlags.valuesChanged.load(std::memory_order_relaxed) == 0 &&
+           liveValues.dUdtEvent.load(std::memory_order_relaxed) == 0;
+}
+
 void PanelRepaintRule(platform::WindowHandle window) {
     const int32_t measurement = liveValues.measurement.load(std::memory_order_relaxed);
     const int32_t last = windowFlags.lastPaintedMeasurement.load(std::memory_order_relaxed);
-    if (measurement == last && windowFlags.valuesChanged.load(std::memory_order_relaxed) == 0 &&
-        liveValues.dUdtEvent.load(std::memory_order_relaxed) == 0) {
+    if (PanelRepaintRuleIdle()) {
         return;
     }
     if (measurement < 100 && last >= 100) {

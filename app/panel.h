@@ -27,6 +27,8 @@ void ResetPanelState();
 void PaintMainWindow(platform::WindowHandle window);
 // Timer 300: repaints the window when a shown value changed.
 void PanelRepaintRule(platform::WindowHandle window);
+// True when the rule now would repaint nothing.
+bool PanelRepaintRuleIdle();
 // Reset buttons 10, 11, 12; the focus goes back to the window afterwards.
 void PanelResetButton(platform::WindowHandle window, int controlId);
 // A held key acts once: only the first key-down after a key-up counts.

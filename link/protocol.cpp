@@ -2,9 +2,9 @@
 // of parameter words that the link tick sends one at a time, and the link supervision.
 #include "link/protocol.h"
 
-#include "records/window_state.h"
 #include "link/transfer.h"
 #include "link/tx_ring.h"
+#include "records/window_state.h"
 
 namespace {
 
@@ -87,6 +87,12 @@ void ResetCommandQueue() {
 
 void SetInvalidateWindowHook(void (*hook)(bool erase)) {
     invalidateWindowHook.store(hook);
+}
+
+bool LinkTickIdle() {
+    return CommandQueueEmpty() && windowFlags.confirmPending.load(std::memory_order_relaxed) == 0 &&
+           liveValues.linkTimeout.load(std::memory_order_relaxed) == 0 &&
+           liveValues.measurement.load(std::memory_order_relaxed) == -1;
 }
 
 void LinkTick() {

@@ -41,6 +41,9 @@ void ParseReceived(const uint8_t* bytes, int count);
 // has taken effect (a command-line monitor logs each measurement and status code this way).
 using MessageHook = void (*)(uint16_t value);
 void SetMessageHook(MessageHook hook);
+// Called on the reader thread after every valid message has taken effect: the window wakes its
+// sleeping timers this way, since a message may give a tick work again.
+void SetReceiveWakeHook(void (*hook)());
 // Where the next received byte goes in the 8-byte line buffer (0..7): the fuzz target and the
 // tests check that no stream moves it out.
 int ReceivePosition();
@@ -64,3 +67,6 @@ void SetInvalidateWindowHook(void (*hook)(bool erase));
 // Timer 50: send one queued word, or confirm a transfer, or count the link timeout down, or
 // blank the values once after link loss.
 void LinkTick();
+// True when a link tick now would do nothing: nothing queued, no transfer to confirm, and the
+// link timeout run out with the values already blanked.
+bool LinkTickIdle();

@@ -44,6 +44,7 @@ struct ReceiveState {
 ReceiveState receiveState;
 
 std::atomic<MessageHook> messageHook{nullptr};
+std::atomic<void (*)()> receiveWakeHook{nullptr};
 
 void OnMeasurement(uint16_t value) {
     liveValues.measurement.store(value, std::memory_order_relaxed);
@@ -163,6 +164,9 @@ void EvaluateLine() {
     if (MessageHook hook = messageHook.load(std::memory_order_acquire)) {
         hook(static_cast<uint16_t>(value));
     }
+    if (auto wake = receiveWakeHook.load(std::memory_order_acquire)) {
+        wake();
+    }
 }
 
 }  // namespace
@@ -185,6 +189,10 @@ void ParseReceived(const uint8_t* bytes, int count) {
 
 void SetMessageHook(MessageHook hook) {
     messageHook.store(hook, std::memory_order_release);
+}
+
+void SetReceiveWakeHook(void (*hook)()) {
+    receiveWakeHook.store(hook, std::memory_order_release);
 }
 
 int ReceivePosition() {

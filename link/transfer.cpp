@@ -4,11 +4,11 @@
 
 #include <cstdint>
 
-#include "records/language.h"
-#include "records/window_state.h"
 #include "link/protocol.h"
 #include "params/parameter_set.h"
 #include "platform/event.h"
+#include "records/language.h"
+#include "records/window_state.h"
 
 namespace {
 
@@ -82,9 +82,13 @@ void ConfirmationStep() {
     }
 }
 
+bool IdentityPollIdle() {
+    return liveValues.linkTimeout.load(std::memory_order_relaxed) == 0 ||
+           liveValues.identity[0].load(std::memory_order_relaxed) != 0;
+}
+
 void IdentityPoll() {
-    if (liveValues.linkTimeout.load(std::memory_order_relaxed) > 0 &&
-        liveValues.identity[0].load(std::memory_order_relaxed) == 0) {
+    if (!IdentityPollIdle()) {
         SendPoll();
     }
 }

@@ -10,3 +10,5 @@ bool PollAndWait(int timeoutMs);
 void ConfirmationStep();
 // Timer 1000: poll once while a device talks but has not identified itself.
 void IdentityPoll();
+// True when the identity poll now would send nothing.
+bool IdentityPollIdle();

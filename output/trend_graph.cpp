@@ -1,6 +1,10 @@
 #include "output/trend_graph.h"
 
+#include <array>
+#include <cstdint>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #include "link/protocol.h"
 #include "output/trend_buffer.h"
@@ -28,26 +32,82 @@ bool IdentityKnown() {
     return liveValues.identity[0].load(std::memory_order_relaxed) != 0;
 }
 
+// What a graph paint draws besides new samples: the limit lines of the newest column and the
+// frozen picture. Two graph paints with the same of these and no sample between leave the same
+// pixels. Window thread only.
+using GraphInputs = std::array<uint16_t, 6>;
+
+GraphInputs ReadGraphInputs() {
+    auto word = [](int index) {
+        return parameterSet.deviceWords[index].load(std::memory_order_relaxed);
+    };
+    return {word(limit1Mode),
+            word(limit2Mode),
+            word(limit1Setpoint),
+            word(limit2Setpoint),
+            uint16_t{IdentityKnown()},
+            uint16_t(windowFlags.frozen.load(std::memory_order_relaxed) != 0)};
+}
+
+// None before the first tick.
+std::optional<GraphInputs> inputsAtLastTick;
+
 void Line(platform::DeviceContext dc, int x0, int y0, int x1, int y1) {
     platform::MoveTo(dc, x0, y0);
     platform::LineTo(dc, x1, y1);
 }
 
-// Horizontal red lines from x0 up to (not including) x1 at the setpoint of every active limit,
-// drawn only while the device is identified: without an identity the words may be stale.
-void DrawLimitLines(platform::DeviceContext dc, int x0, int x1) {
+// The rows of the setpoints of every active limit, while the device is identified: without an
+// identity the words may be stale. Returns how many.
+int LimitRows(int rows[2]) {
     if (!IdentityKnown()) {
+        return 0;
+    }
+    const int modes[2] = {limit1Mode, limit2Mode};
+    const int setpoints[2] = {limit1Setpoint, limit2Setpoint};
+    int count = 0;
+    for (int i = 0; i < 2; ++i) {
+        if (parameterSet.deviceWords[modes[i]].load(std::memory_order_relaxed) != 0) {
+            rows[count++] =
+                kZeroY - 2 * parameterSet.deviceWords[setpoints[i]].load(std::memory_order_relaxed);
+        }
+    }
+    return count;
+}
+
+// Horizontal red lines from x0 up to (not including) x1 at the setpoint of every active limit.
+void DrawLimitLines(platform::DeviceContext dc, int x0, int x1) {
+    int rows[2];
+    const int count = LimitRows(rows);
+    if (count == 0) {
         return;
     }
     platform::SelectPen(dc, displayObjects.limitPen);
-    const int modes[2] = {limit1Mode, limit2Mode};
-    const int setpoints[2] = {limit1Setpoint, limit2Setpoint};
-    for (int i = 0; i < 2; ++i) {
-        if (parameterSet.deviceWords[modes[i]].load(std::memory_order_relaxed) != 0) {
-            int y =
-                kZeroY - 2 * parameterSet.deviceWords[setpoints[i]].load(std::memory_order_relaxed);
-            Line(dc, x0, y, x1, y);
+    for (int i = 0; i < count; ++i) {
+        Line(dc, x0, rows[i], x1, rows[i]);
+    }
+}
+
+// Clears column x from kScrollTop down to kZeroY except the limit rows, which the limit lines
+// draw next: a limit pixel cleared and drawn again would count as changed, and every graph tick
+// would put a frame on screen that shows nothing new.
+void ClearColumnAroundLimits(platform::DeviceContext dc, int x) {
+    int rows[2];
+    const int count = LimitRows(rows);
+    if (count == 2 && rows[1] < rows[0]) {
+        std::swap(rows[0], rows[1]);
+    }
+    int top = kScrollTop;
+    for (int i = 0; i < count; ++i) {
+        if (rows[i] >= top && rows[i] < kZeroY) {
+            if (rows[i] > top) {
+                Line(dc, x, top, x, rows[i]);
+            }
+            top = rows[i] + 1;
         }
+    }
+    if (top < kZeroY) {
+        Line(dc, x, top, x, kZeroY);
     }
 }
 
@@ -120,7 +180,7 @@ void DrawTrendIncrement(platform::DeviceContext dc) {
     // The right-most column is cleared and given its limit pixels first; every scroll copies it
     // one pixel left, so limit lines grow in from the right while the picture moves.
     platform::PenHandle oldPen = platform::SelectPen(dc, displayObjects.erasePen);
-    Line(dc, kNewestX + 1, kScrollTop, kNewestX + 1, kZeroY);
+    ClearColumnAroundLimits(dc, kNewestX + 1);
     DrawLimitLines(dc, kNewestX + 1, kNewestX + 2);
     platform::SelectPen(dc, displayObjects.curvePen);
     TrendStep step;
@@ -147,5 +207,15 @@ void TrendTick(platform::WindowHandle window) {
             windowFlags.fullRepaint.store(1, std::memory_order_relaxed);
         }
     }
+    inputsAtLastTick = ReadGraphInputs();
     platform::InvalidateRect(window, &graphRect, false);
+}
+
+bool TrendTickIdle() {
+    return windowFlags.alarmCountdown.load(std::memory_order_relaxed) == 0 &&
+           trendBuffer.sampleWrite.load(std::memory_order_acquire) ==
+               trendBuffer.sampleRead.load(std::memory_order_relaxed) &&
+           windowFlags.fullRepaint.load(std::memory_order_relaxed) == 0 &&
+           windowFlags.panelRepaint.load(std::memory_order_relaxed) == 0 &&
+           inputsAtLastTick == ReadGraphInputs();
 }

@@ -17,3 +17,6 @@ void DrawTrendHistory(platform::DeviceContext dc);
 void DrawTrendIncrement(platform::DeviceContext dc);
 // Timer 20: advances the stop-at-alarm countdown, then has the graph area repainted.
 void TrendTick(platform::WindowHandle window);
+// True when a graph tick now would change nothing: no countdown, no sample to plot, no refill
+// asked for, and everything else its paint draws as it was at the last tick.
+bool TrendTickIdle();

@@ -4,6 +4,7 @@
 // invalidation, erasing and painting, as a classic window system would have it do.
 #include "platform/window.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -30,8 +31,10 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -63,7 +66,9 @@ struct WindowObject {
     QMenuBar* menuBar = nullptr;
     std::vector<MenuCommand> menuCommands;
     std::vector<std::pair<int, QPushButton*>> buttons;
-    std::unique_ptr<WindowTimers> timers;  // made at the first SetTimer
+    std::unique_ptr<WindowTimers> timers;  // made at the first SetTimer, with its Qt timer
+    std::unique_ptr<QTimer> timersWake;
+    TimerIdleCheck idleCheck = nullptr;
     QImage image;
     ScaledImage scaled;  // the image as the display shows it, when its ratio is not 1
     // Accumulated by InvalidateRect until a paint takes it.
@@ -422,6 +427,7 @@ void SchedulePaint(WindowObject* window) {
 // kFramePeriod: a graph tick paints every 20 ms, but the curve moves a pixel only every 50 ms at
 // the default roll, so a person sees the same motion at 25 frames a second while the process and
 // the X server do half the copies and round trips. A paint after a quiet spell shows at once.
+// The window's timers deliver their ticks on the same period, so a frame costs one wake-up.
 constexpr auto kFramePeriod = std::chrono::milliseconds(40);
 // A tick that comes a little early still shows its frame instead of waiting for the next one.
 constexpr auto kFrameTolerance = std::chrono::milliseconds(10);
@@ -499,6 +505,29 @@ void DefaultProcessing(WindowObject* window, const WindowMessage& message) {
         default:
             break;
     }
+}
+
+// The window timers' hold on the event loop: they look at their idle checks whenever the window
+// thread is about to wait, and another thread reaches them by a queued call.
+void HookTimersToEventLoop() {
+    static bool hooked = false;
+    QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance();
+    if (hooked || loop == nullptr) {
+        return;
+    }
+    hooked = true;
+    QObject::connect(loop, &QAbstractEventDispatcher::aboutToBlock, &WindowTimers::BeforeSleep);
+    WindowTimers::SetWakePost([]() {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &WindowTimers::BeforeSleep,
+                                  Qt::QueuedConnection);
+    });
+}
+
+std::function<bool(int)> IdleFunction(TimerIdleCheck check) {
+    if (check == nullptr) {
+        return nullptr;
+    }
+    return [check](int id) { return check(id); };
 }
 
 void AddMenuCommand(WindowObject* window, QAction* action, int commandId) {
@@ -793,7 +822,23 @@ void SetTimer(WindowHandle window, int timerId, int periodMs) {
         return;
     }
     if (!window->timers) {
+        HookTimersToEventLoop();
+        window->timersWake = std::make_unique<QTimer>();
+        window->timersWake->setSingleShot(true);
+        window->timersWake->setTimerType(Qt::PreciseTimer);
+        QObject::connect(window->timersWake.get(), &QTimer::timeout, [window]() {
+            if (IsLive(window)) {
+                window->timers->RunDue();
+            }
+        });
         window->timers = std::make_unique<WindowTimers>(
+            [window](std::optional<std::chrono::milliseconds> wait) {
+                if (wait) {
+                    window->timersWake->start(*wait);
+                } else {
+                    window->timersWake->stop();
+                }
+            },
             [window](int id) {
                 tickWindow = window;
                 tickLoopLevel = QThread::currentThread()->loopLevel();
@@ -807,10 +852,26 @@ void SetTimer(WindowHandle window, int timerId, int periodMs) {
                     EntryScope scope;
                     RunPaint(window);
                 }
-            });
+            },
+            kFramePeriod);
+        window->timers->SetIdleCheck(IdleFunction(window->idleCheck));
     }
     // A period below 10 ms would keep the loop busy; it is raised to 10 ms.
     window->timers->Set(timerId, std::max(periodMs, 10));
+}
+
+void SetTimerIdleCheck(WindowHandle window, TimerIdleCheck check) {
+    if (!IsLive(window)) {
+        return;
+    }
+    window->idleCheck = check;
+    if (window->timers) {
+        window->timers->SetIdleCheck(IdleFunction(check));
+    }
+}
+
+void WakeWindowTimers() {
+    WindowTimers::WakeAll();
 }
 
 void KillTimer(WindowHandle window, int timerId) {
@@ -964,6 +1025,10 @@ bool SaveClientImage(WindowHandle window, const char* path) {
 
 QWidget* WindowWidget(WindowHandle window) {
     return IsLive(window) ? window->top : nullptr;
+}
+
+WindowTimers* TimersOf(WindowHandle window) {
+    return IsLive(window) ? window->timers.get() : nullptr;
 }
 
 QWidget* ClientWidget(WindowHandle window) {

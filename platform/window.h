@@ -69,9 +69,18 @@ bool IsMenuItemChecked(WindowHandle window, int commandId);
 // How many menu bars the window holds (tests: switching menus never leaves an old one behind).
 int AttachedMenuCount(WindowHandle window);
 
-// Periodic timers by id; a tick of a running timer delivers Timer(id).
+// Periodic timers by id; a tick of a running timer delivers Timer(id). Ticks wait for the next
+// frame (at most 40 ms), so that one wake-up serves every timer and the paint they cause.
 void SetTimer(WindowHandle window, int timerId, int periodMs);
 void KillTimer(WindowHandle window, int timerId);
+// check(timerId) tells whether a tick of that timer, delivered now, would change nothing. While it
+// says so of every running timer, the window does not wake for their ticks; input, a command or a
+// dialog on the window thread, or WakeWindowTimers from another thread, wakes them, and every
+// timer carries on in step as though each tick had been delivered. nullptr: every tick is.
+using TimerIdleCheck = bool (*)(int timerId);
+void SetTimerIdleCheck(WindowHandle window, TimerIdleCheck check);
+// Any thread, after changing what the checks read.
+void WakeWindowTimers();
 
 // A push button child at client coordinates; a click delivers Command(controlId).
 void CreatePushButton(WindowHandle window, int controlId, const char* text, int x, int y, int width,

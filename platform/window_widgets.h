@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/window.h"
+#include "platform/window_timers.h"
 
 namespace platform {
 
@@ -16,6 +17,8 @@ QWidget* WindowWidget(WindowHandle window);
 QWidget* ClientWidget(WindowHandle window);
 // The first menu action that carries commandId.
 QAction* FindMenuAction(WindowHandle window, int commandId);
+// The window's timers once it has one (tests run them on a clock of their own).
+WindowTimers* TimersOf(WindowHandle window);
 // Every live window, in the order they were created.
 std::vector<WindowHandle> LiveWindowHandles();
 // True while RunMessageLoop's own loop handles the event, not a box's or a dialog's loop inside

@@ -8,12 +8,30 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+// The timers on a Qt timer, as the window runs them.
+struct QtTimers {
+    explicit QtTimers(std::function<void(int)> fire)
+        : timers(
+              [this](std::optional<std::chrono::milliseconds> wait) {
+                  wait ? wake.start(*wait) : wake.stop();
+              },
+              std::move(fire)) {
+        wake.setSingleShot(true);
+        wake.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&wake, &QTimer::timeout, [this] { timers.RunDue(); });
+    }
+    QTimer wake;
+    platform::WindowTimers timers;
+};
 
 // Runs the event loop for ms milliseconds.
 void RunFor(int ms) {
@@ -26,7 +44,8 @@ void RunFor(int ms) {
 
 TEST(WindowTimers, SlowerTimersRideOnTheFastestAndKeepTheirRate) {
     std::vector<std::pair<int, Clock::time_point>> ticks;
-    platform::WindowTimers timers([&](int id) { ticks.emplace_back(id, Clock::now()); });
+    QtTimers qt([&](int id) { ticks.emplace_back(id, Clock::now()); });
+    platform::WindowTimers& timers = qt.timers;
     timers.Set(1, 20);
     timers.Set(2, 47);
     timers.Set(3, 300);
@@ -61,12 +80,13 @@ TEST(WindowTimers, ATimerKilledOrRestartedByAnEarlierTickOfTheSameWakeUpDoesNotF
     for (const bool restart : {false, true}) {
         std::map<int, int> count;
         platform::WindowTimers* self = nullptr;
-        platform::WindowTimers timers([&](int id) {
+        QtTimers qt([&](int id) {
             ++count[id];
             if (id == 1 && count[1] == 1) {
                 restart ? self->Set(2, 200) : self->Kill(2);
             }
         });
+        platform::WindowTimers& timers = qt.timers;
         self = &timers;
         // Both fall due together; the earlier one's handler acts on the other.
         timers.Set(1, 30);
