@@ -115,6 +115,28 @@ struct DeviceContextObject {
 
 namespace {
 
+// Bresenham from (x, y) up to, but not including, (endX, endY): plot(x, y) for every point.
+template <typename Plot>
+void WalkLine(int x, int y, int endX, int endY, Plot plot) {
+    const long long dx = std::llabs(static_cast<long long>(endX) - x);
+    const long long dy = -std::llabs(static_cast<long long>(endY) - y);
+    const int sx = x < endX ? 1 : -1;
+    const int sy = y < endY ? 1 : -1;
+    long long err = dx + dy;
+    while (x != endX || y != endY) {
+        plot(x, y);
+        const long long e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+}
+
 constexpr int kDefaultFontHeight = 16;
 constexpr uint32_t kBlack = Rgb(0, 0, 0);
 constexpr uint32_t kWhite = Rgb(255, 255, 255);
@@ -423,27 +445,8 @@ void ScaledLine(DeviceContextObject* s, int x0, int y0, int x1, int y1, uint32_t
         return;
     }
     const int pen = std::max(1, DevicePixel(r, 1));
-    int x = DevicePixel(r, x0);
-    int y = DevicePixel(r, y0);
-    const int endX = DevicePixel(r, x1);
-    const int endY = DevicePixel(r, y1);
-    const long long dx = std::llabs(static_cast<long long>(endX) - x);
-    const long long dy = -std::llabs(static_cast<long long>(endY) - y);
-    const int sx = x < endX ? 1 : -1;
-    const int sy = y < endY ? 1 : -1;
-    long long err = dx + dy;
-    while (x != endX || y != endY) {
-        FillClipped(s, QRect(x, y, pen, pen), rgb);
-        const long long e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y += sy;
-        }
-    }
+    WalkLine(DevicePixel(r, x0), DevicePixel(r, y0), DevicePixel(r, x1), DevicePixel(r, y1),
+             [&](int x, int y) { FillClipped(s, QRect(x, y, pen, pen), rgb); });
 }
 
 // A printed page: coordinates in logical units, mapped to device units with separate scales.
@@ -852,24 +855,7 @@ void LineTo(DeviceContext dc, int x, int y) {
         StraightLine(dc, x0, y0, x, y, colour);
         return;
     }
-    // Bresenham from the start point up to, but not including, the end point.
-    const long long dx = std::llabs(static_cast<long long>(x) - x0);
-    const long long dy = -std::llabs(static_cast<long long>(y) - y0);
-    const int sx = x0 < x ? 1 : -1;
-    const int sy = y0 < y ? 1 : -1;
-    long long err = dx + dy;
-    while (x0 != x || y0 != y) {
-        PlotPixel(dc, x0, y0, colour);
-        const long long e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
+    WalkLine(x0, y0, x, y, [&](int px, int py) { PlotPixel(dc, px, py, colour); });
 }
 
 namespace {
