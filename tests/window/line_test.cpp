@@ -8,7 +8,7 @@
 #include <climits>
 
 #include "platform/device_context.h"
-#include "platform/image_context.h"
+#include "platform/qt/image_context.h"
 
 using namespace platform;
 

@@ -15,11 +15,11 @@
 #include <tuple>
 
 #include "platform/device_context.h"
-#include "platform/image_context.h"
+#include "platform/qt/image_context.h"
 #include "platform/message_box.h"
 #include "platform/text_codec.h"
 #include "platform/window.h"
-#include "platform/window_widgets.h"
+#include "platform/qt/window_widgets.h"
 
 using namespace platform;
 

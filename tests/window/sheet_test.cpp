@@ -13,7 +13,7 @@
 #include "link/transfer.h"
 #include "params/about_dialog.h"
 #include "params/property_sheet.h"
-#include "platform/dialog_widgets.h"
+#include "platform/qt/dialog_widgets.h"
 #include "platform/property_sheet.h"
 #include "platform/text_codec.h"
 #include "records/language.h"

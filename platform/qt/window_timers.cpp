@@ -2,7 +2,7 @@
 // timer wakes at the earliest due + slack of all timers, and every timer whose window has opened
 // by then fires in the same wake-up. The next due time always follows from the previous due
 // time, not from the wake-up, so each timer keeps its period exactly over time.
-#include "platform/window_timers.h"
+#include "platform/qt/window_timers.h"
 
 #include <algorithm>
 #include <utility>
