@@ -229,12 +229,12 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (line.version) {
-        std::printf("kvxctl %s (KVXMon %s)\n", KVX_VERSION, KVX_VERSION);
+        platform::PrintFormatted(stdout, "kvxctl %s (KVXMon %s)\n", KVX_VERSION, KVX_VERSION);
         return kExitOk;
     }
     if (line.help || line.command.empty()) {
         const char* help = HelpOf(line.command);
-        std::fputs(help != nullptr ? help : kUsage, line.help ? stdout : stderr);
+        platform::PrintText(line.help ? stdout : stderr, help != nullptr ? help : kUsage);
         return line.help ? kExitOk : kExitUsage;
     }
     if (HelpOf(line.command) == nullptr) {

@@ -11,6 +11,7 @@
 #include "link/protocol.h"
 #include "link/serial_link.h"
 #include "link/transfer.h"
+#include "platform/console.h"
 #include "records/window_state.h"
 
 namespace kvxctl {
@@ -88,19 +89,32 @@ void OnMonitorMessage(uint16_t value) {
 }
 
 // ISO 8601 local time with milliseconds and the offset from UTC: 2026-12-07T18:20:01.123+01:00.
+// The offset is worked out from the local and the UTC calendar time, since some C runtimes
+// (Windows') write the zone's name for "%z".
 std::string IsoLocalTime(int64_t ms) {
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    const std::tm* local = std::localtime(&seconds);  // main thread only
+    const std::tm* utcTime = std::gmtime(&seconds);  // main thread only
+    if (utcTime == nullptr) {
+        return "?";
+    }
+    const std::tm utc = *utcTime;
+    const std::tm* local = std::localtime(&seconds);
     if (local == nullptr) {
         return "?";
     }
+    // The two calendar days are at most one apart; a change of year shows as the other's day 0.
+    int dayShift = local->tm_yday - utc.tm_yday;
+    if (local->tm_year != utc.tm_year) {
+        dayShift = local->tm_year > utc.tm_year ? 1 : -1;
+    }
+    const int offset =
+        dayShift * 1440 + (local->tm_hour - utc.tm_hour) * 60 + (local->tm_min - utc.tm_min);
+    const int magnitude = offset < 0 ? -offset : offset;
     char date[32];
-    char zone[8];
     std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", local);
-    std::strftime(zone, sizeof zone, "%z", local);
     char text[64];
-    std::snprintf(text, sizeof text, "%s.%03d%.3s:%s", date, static_cast<int>(ms % 1000), zone,
-                  zone + 3);
+    std::snprintf(text, sizeof text, "%s.%03d%c%02d:%02d", date, static_cast<int>(ms % 1000),
+                  offset < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
     return text;
 }
 
@@ -125,13 +139,14 @@ bool PrintMonitorLine(const MonitorLine& line, bool csv) {
     const int32_t min = line.minPeak.load(std::memory_order_relaxed);
     const int32_t dpdt = line.dPdtPeak.load(std::memory_order_relaxed);
     if (csv) {
-        std::printf("%s,%d,%s,%s,%s,%s\n", time.c_str(), measurement, Number(max).c_str(),
-                    Number(min).c_str(), Number(dpdt).c_str(), status.c_str());
+        platform::PrintFormatted(stdout, "%s,%d,%s,%s,%s,%s\n", time.c_str(), measurement,
+                                 Number(max).c_str(), Number(min).c_str(), Number(dpdt).c_str(),
+                                 status.c_str());
     } else {
-        std::printf("%s  %3d %%  max %3s %%  min %3s %%  dP/dt %3s %%  %s\n", time.c_str(),
-                    measurement, max < 0 ? "--" : Number(max).c_str(),
-                    min < 0 ? "--" : Number(min).c_str(), dpdt < 0 ? "--" : Number(dpdt).c_str(),
-                    status.c_str());
+        platform::PrintFormatted(stdout, "%s  %3d %%  max %3s %%  min %3s %%  dP/dt %3s %%  %s\n",
+                                 time.c_str(), measurement, max < 0 ? "--" : Number(max).c_str(),
+                                 min < 0 ? "--" : Number(min).c_str(),
+                                 dpdt < 0 ? "--" : Number(dpdt).c_str(), status.c_str());
     }
     return std::fflush(stdout) == 0;
 }
@@ -140,10 +155,12 @@ bool PrintLinkEvent(bool lost, bool csv) {
     const std::string time = IsoLocalTime(NowMs());
     if (csv) {
         // A row of its own keeps the file well-formed: no values, the event in the status.
-        std::printf("%s,,,,,%s\n", time.c_str(), lost ? "link lost" : "link back");
+        platform::PrintFormatted(stdout, "%s,,,,,%s\n", time.c_str(),
+                                 lost ? "link lost" : "link back");
     } else {
-        std::printf("%s  %s\n", time.c_str(),
-                    lost ? "link lost: no message from the device; waiting for it" : "link back");
+        platform::PrintFormatted(
+            stdout, "%s  %s\n", time.c_str(),
+            lost ? "link lost: no message from the device; waiting for it" : "link back");
     }
     return std::fflush(stdout) == 0;
 }
@@ -163,7 +180,7 @@ int CommandMonitor(bool csv, double durationSeconds) {
         return kExitUsage;
     }
     if (csv) {
-        std::printf("time,measurement,max,min,dpdt,status\n");
+        platform::PrintFormatted(stdout, "time,measurement,max,min,dpdt,status\n");
     }
     bool outputOpen = std::fflush(stdout) == 0;
     const auto start = std::chrono::steady_clock::now();
