@@ -32,7 +32,13 @@ cleanup() {
 trap cleanup EXIT
 trap 'echo "test-windows: stopped"; exit 130' INT TERM
 # The whole run has a limit of its own: a hang anywhere ends it.
-( sleep "$limit"; echo "test-windows: over $limit s, stopping"; kill -TERM $$ ) 2>/dev/null &
+# Its sleep ends with it, so nothing holds this script's output open afterwards.
+(
+  sleep "$limit" &
+  sleeper=$!
+  trap 'kill $sleeper 2>/dev/null; exit 0' TERM
+  wait $sleeper && { echo "test-windows: over $limit s, stopping"; kill -TERM $$; }
+) &
 pids+=($!)
 
 exit_codes() {  # exit_codes CODE NAME: both programs ended with CODE
