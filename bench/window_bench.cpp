@@ -13,7 +13,7 @@
 #include "link/protocol.h"
 #include "output/trend_buffer.h"
 #include "platform/window.h"
-#include "platform/window_widgets.h"
+#include "platform/qt/window_widgets.h"
 #include "records/window_state.h"
 
 namespace {

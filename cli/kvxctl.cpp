@@ -147,7 +147,7 @@ int Usage(const std::string& what, const std::string& command = {}) {
 }
 
 int Print(const char* text) {
-    std::fputs(text, stdout);
+    platform::PrintText(stdout, text);
     return kExitOk;
 }
 
@@ -225,7 +225,7 @@ int Run(int argc, char** argv, std::string* command) {
     bool help = false;
     for (const auto& [option, value] : scanned.options) {
         if (option == "--version") {
-            std::printf("kvxctl %s (KVXMon %s)\n", KVX_VERSION, KVX_VERSION);
+            platform::PrintFormatted(stdout, "kvxctl %s (KVXMon %s)\n", KVX_VERSION, KVX_VERSION);
             return kExitOk;
         }
         help = help || option == "--help";
@@ -264,7 +264,7 @@ int Run(int argc, char** argv, std::string* command) {
         return Print(known != nullptr ? known->help : kUsage);
     }
     if (known == nullptr) {
-        std::fputs(kUsage, stderr);
+        platform::PrintText(stderr, kUsage);
         return kExitUsage;
     }
     if (!ChoosePort(line.port)) {

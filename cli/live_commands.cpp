@@ -12,6 +12,7 @@
 #include "link/protocol.h"
 #include "link/serial_link.h"
 #include "link/transfer.h"
+#include "platform/console.h"
 #include "records/window_state.h"
 
 namespace kvxctl {
@@ -139,17 +140,28 @@ void OnMonitorMessage(uint16_t value) {
 std::string IsoLocalTime(int64_t us) {
     const int64_t ms = us / 1000;
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    const std::tm* local = std::localtime(&seconds);  // main thread only
+    const std::tm* utcTime = std::gmtime(&seconds);  // main thread only
+    if (utcTime == nullptr) {
+        return "?";
+    }
+    const std::tm utc = *utcTime;
+    const std::tm* local = std::localtime(&seconds);
     if (local == nullptr) {
         return "?";
     }
+    // The two calendar days are at most one apart; a change of year shows as the other's day 0.
+    int dayShift = local->tm_yday - utc.tm_yday;
+    if (local->tm_year != utc.tm_year) {
+        dayShift = local->tm_year > utc.tm_year ? 1 : -1;
+    }
+    const int offset =
+        dayShift * 1440 + (local->tm_hour - utc.tm_hour) * 60 + (local->tm_min - utc.tm_min);
+    const int magnitude = offset < 0 ? -offset : offset;
     char date[32];
-    char zone[8];
     std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", local);
-    std::strftime(zone, sizeof zone, "%z", local);
     char text[64];
-    std::snprintf(text, sizeof text, "%s.%03d%.3s:%s", date, static_cast<int>(ms % 1000), zone,
-                  zone + 3);
+    std::snprintf(text, sizeof text, "%s.%03d%c%02d:%02d", date, static_cast<int>(ms % 1000),
+                  offset < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
     return text;
 }
 
@@ -178,18 +190,21 @@ bool PrintMonitorLine(const MonitorLine& line, MonitorFormat format) {
     const int32_t min = line.minPeak.load(std::memory_order_relaxed);
     const int32_t dpdt = line.dPdtPeak.load(std::memory_order_relaxed);
     if (format == MonitorFormat::Csv) {
-        std::printf("%s,%d,%s,%s,%s,%s\n", time.c_str(), measurement, Number(max, "").c_str(),
-                    Number(min, "").c_str(), Number(dpdt, "").c_str(), status.c_str());
+        platform::PrintFormatted(stdout, "%s,%d,%s,%s,%s,%s\n", time.c_str(), measurement,
+                                 Number(max, "").c_str(), Number(min, "").c_str(),
+                                 Number(dpdt, "").c_str(), status.c_str());
     } else if (format == MonitorFormat::Json) {
-        std::printf(
+        platform::PrintFormatted(
+            stdout,
             "{\"time\": \"%s\", \"measurement\": %d, \"max\": %s, \"min\": %s, \"dpdt\": %s, "
             "\"status\": \"%s\"}\n",
             time.c_str(), measurement, Number(max, "null").c_str(), Number(min, "null").c_str(),
             Number(dpdt, "null").c_str(), status.c_str());
     } else {
-        std::printf("%s  %3d %%  max %3s %%  min %3s %%  dP/dt %3s %%  %s\n", time.c_str(),
-                    measurement, Number(max, "--").c_str(), Number(min, "--").c_str(),
-                    Number(dpdt, "--").c_str(), status.c_str());
+        platform::PrintFormatted(stdout, "%s  %3d %%  max %3s %%  min %3s %%  dP/dt %3s %%  %s\n",
+                                 time.c_str(), measurement, Number(max, "--").c_str(),
+                                 Number(min, "--").c_str(), Number(dpdt, "--").c_str(),
+                                 status.c_str());
     }
     return FlushOutput();
 }
@@ -200,12 +215,14 @@ bool PrintLinkEvent(bool lost, MonitorFormat format) {
     const char* event = lost ? "link lost" : "link back";
     if (format == MonitorFormat::Csv) {
         // A row of its own keeps the file well-formed: no values, the event in the status.
-        std::printf("%s,,,,,%s\n", time.c_str(), event);
+        platform::PrintFormatted(stdout, "%s,,,,,%s\n", time.c_str(), event);
     } else if (format == MonitorFormat::Json) {
-        std::printf("{\"time\": \"%s\", \"event\": \"%s\"}\n", time.c_str(), event);
+        platform::PrintFormatted(stdout, "{\"time\": \"%s\", \"event\": \"%s\"}\n", time.c_str(),
+                                 event);
     } else {
-        std::printf("%s  %s\n", time.c_str(),
-                    lost ? "link lost: no message from the device; waiting for it" : "link back");
+        platform::PrintFormatted(
+            stdout, "%s  %s\n", time.c_str(),
+            lost ? "link lost: no message from the device; waiting for it" : "link back");
     }
     return FlushOutput();
 }
@@ -233,7 +250,8 @@ int CommandMonitor(MonitorFormat format, double durationSeconds) {
         return kExitUsage;
     }
     if (format == MonitorFormat::Csv) {
-        std::printf("time,measurement (%%),max (%%),min (%%),dpdt (%%),status\n");
+        platform::PrintFormatted(stdout,
+                                 "time,measurement (%%),max (%%),min (%%),dpdt (%%),status\n");
     }
     bool outputOpen = FlushOutput();
     const auto start = std::chrono::steady_clock::now();

@@ -105,8 +105,9 @@ std::vector<int> QueueChangedWords() {
     auto queue = [&queued](int word, bool always) {
         const uint16_t value = parameterSet.editWords[word];
         if (always || value != parameterSet.deviceWords[word].load()) {
-            std::printf("%s: %s %u -> %u\n", portLabel.c_str(), kParameterTable[word].name,
-                        parameterSet.deviceWords[word].load(), value);
+            platform::PrintFormatted(stdout, "%s: %s %u -> %u\n", portLabel.c_str(),
+                                     kParameterTable[word].name,
+                                     parameterSet.deviceWords[word].load(), value);
             QueueWord(kParameterTable[word].transferCode, value);
             queued.push_back(word);
         }
@@ -136,7 +137,7 @@ int CommandIdentity() {
     if (!PollDevice()) {
         return kExitNoReply;
     }
-    std::printf("%s\n", IdentityText().c_str());
+    platform::PrintFormatted(stdout, "%s\n", IdentityText().c_str());
     return kExitOk;
 }
 
@@ -152,20 +153,21 @@ int CommandRead(bool json, const char* savePath) {
     CloseLink();
     CopyDeviceToEdit();
     if (json) {
-        std::printf("{\"port\": %s, \"identity\": %s, \"words\": [", JsonString(portName).c_str(),
-                    JsonString(IdentityText()).c_str());
+        platform::PrintFormatted(stdout, "{\"port\": %s, \"identity\": %s, \"words\": [",
+                                 JsonString(portName).c_str(), JsonString(IdentityText()).c_str());
         for (int i = 0; i < kParameterCount; ++i) {
             const uint16_t raw = parameterSet.editWords[i];
-            std::printf("%s\n  {\"index\": %d, \"name\": \"%s\", \"raw\": %u, \"value\": %s}",
-                        i == 0 ? "" : ",", i, kParameterTable[i].name, raw,
-                        JsonString(ValueText(i, raw)).c_str());
+            platform::PrintFormatted(
+                stdout, "%s\n  {\"index\": %d, \"name\": \"%s\", \"raw\": %u, \"value\": %s}",
+                i == 0 ? "" : ",", i, kParameterTable[i].name, raw,
+                JsonString(ValueText(i, raw)).c_str());
         }
-        std::printf("\n]}\n");
+        platform::PrintFormatted(stdout, "\n]}\n");
     } else {
         for (int i = 0; i < kParameterCount; ++i) {
             const uint16_t raw = parameterSet.editWords[i];
-            std::printf("%2d  %-17s %5u  %s\n", i, kParameterTable[i].name, raw,
-                        ValueText(i, raw).c_str());
+            platform::PrintFormatted(stdout, "%2d  %-17s %5u  %s\n", i, kParameterTable[i].name,
+                                     raw, ValueText(i, raw).c_str());
         }
     }
     if (savePath != nullptr) {
@@ -262,7 +264,7 @@ int CommandSet(const std::vector<std::string>& arguments) {
     }
     const std::vector<int> queued = QueueChangedWords();
     if (queued.empty()) {
-        std::printf("%s: nothing to change\n", portLabel.c_str());
+        platform::PrintFormatted(stdout, "%s: nothing to change\n", portLabel.c_str());
         return kExitOk;
     }
     if (!SendQueuedWords()) {

@@ -79,9 +79,9 @@ platform::EventHandle stopEvent = nullptr;
 std::atomic<int> errorMessagesShown{0};
 
 void Fail(const char* format, const std::string& a, const std::string& b, const std::string& c) {
-    std::fputs("kvxctl: ", stderr);
-    std::fprintf(stderr, format, a.c_str(), b.c_str(), c.c_str());
-    std::fputc('\n', stderr);
+    platform::PrintText(stderr, "kvxctl: ");
+    platform::PrintFormatted(stderr, format, a.c_str(), b.c_str(), c.c_str());
+    platform::PrintText(stderr, "\n");
 }
 
 platform::MessageResult PrintMessage(platform::WindowHandle, const char* text, const char*,
@@ -90,7 +90,7 @@ platform::MessageResult PrintMessage(platform::WindowHandle, const char* text, c
     for (char& c : line) {
         c = c == '\n' ? ' ' : c;
     }
-    std::fprintf(stderr, "kvxctl: %s\n", line.c_str());
+    platform::PrintFormatted(stderr, "kvxctl: %s\n", line.c_str());
     if (icon == platform::MessageIcon::Error) {
         errorMessagesShown.fetch_add(1);
     }
@@ -156,15 +156,10 @@ bool ChoosePort(const char* given) {
     if (given == nullptr) {
         portName = StoredPort();
     } else {
-        std::string text = given;
-        std::string number = Lower(text).rfind("com", 0) == 0 ? text.substr(3) : text;
-        if (AllDigits(number)) {
-            portName = "COM" + std::to_string(std::atoi(number.c_str()));
-        } else if (text.empty()) {
+        portName = platform::SerialPortNameOf(given);
+        if (portName.empty()) {
             Fail("--port needs a port name or path");
             return false;
-        } else {
-            portName = text.find('/') == std::string::npos ? "./" + text : text;
         }
     }
     const std::string path = platform::ResolveSerialPortName(portName.c_str());
@@ -225,16 +220,16 @@ int ConfirmWords(const std::vector<int>& sent) {
         return kExitNoReply;
     }
     if (ParametersConfirmed() == 1) {
-        std::printf("%s: %zu word%s sent and confirmed\n", portLabel.c_str(), sent.size(),
-                    sent.size() == 1 ? "" : "s");
+        platform::PrintFormatted(stdout, "%s: %zu word%s sent and confirmed\n", portLabel.c_str(),
+                                 sent.size(), sent.size() == 1 ? "" : "s");
         return kExitOk;
     }
     Fail("%s: the device reports other words than were sent:", portLabel);
     for (int i = 0; i < kParameterCount; ++i) {
         const uint16_t reported = parameterSet.deviceWords[i].load();
         if (reported != parameterSet.editWords[i]) {
-            std::fprintf(stderr, "  word %d %s: sent %u, reported %u\n", i, kParameterTable[i].name,
-                         parameterSet.editWords[i], reported);
+            platform::PrintFormatted(stderr, "  word %d %s: sent %u, reported %u\n", i,
+                                     kParameterTable[i].name, parameterSet.editWords[i], reported);
         }
     }
     return kExitMismatch;

@@ -53,7 +53,8 @@ std::string Lower(std::string text);
 bool AllDigits(const std::string& text);
 std::string SlotText(int slot);
 
-// "COM3", "com3" and "3" name a COM port; anything else is a device path; nullptr is the port
+// "COM3", "com3" and "3" name a COM port; anything else is the system's name for a port (a
+// device path on Linux, "\\.\COM12" on Windows); nullptr is the port
 // in ./KVXMon.cnf, else COM1. False, with a message, for an empty name.
 bool ChoosePort(const char* given);
 // Opens the link on the chosen port; false with the reason on stderr.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -15,12 +16,19 @@ namespace platform {
 char32_t Windows1252CodePoint(uint8_t byte);
 std::string Windows1252ToUtf8(std::string_view text);
 
+// Writes UTF-8 text to stdout or stderr so that the user sees its characters: a Windows console
+// gets it as UTF-16, anything else (a terminal, a file, a pipe) the bytes themselves.
+void PrintText(std::FILE* stream, std::string_view utf8);
+// printf through PrintText.
+void PrintFormatted(std::FILE* stream, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
 // A manual-reset event that SIGINT, SIGTERM and SIGHUP set, so a waiting program ends cleanly
 // (port settings restored) on Ctrl+C. SIGPIPE is ignored: a closed output shows as a failed
 // write. Created on the first call; the same event every time; nullptr if it cannot be made.
 EventHandle StopSignalEvent();
 
-// The system's own words for an error code (errno).
+// The system's own words for an error code (errno, or on Windows a system error code).
 std::string SystemErrorText(int32_t code);
 
 // Error codes the system code tells apart without including the system's headers.

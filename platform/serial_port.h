@@ -24,6 +24,12 @@ inline constexpr int kPortHungUp = -2;   // the device went away (unplugged, pty
 // maps to nothing.
 std::string ResolveSerialPortName(const char* name);
 
+// The port a user names on a command line, in the form OpenSerialPort takes: "COM3", "com3" and
+// "3" are COM3; anything else is the system's own name for a port (on Linux a device path, where
+// a bare name is taken in the current folder; on Windows a device name such as "\\.\COM12").
+// Empty for an empty text.
+std::string SerialPortNameOf(const char* text);
+
 // Opens and configures the port; nullptr when it does not exist, another holder has it or it
 // refuses the settings, with *error (when given) set to the system's reason: ENOENT also for a
 // name that maps to nothing, EWOULDBLOCK or EBUSY for a port in use, ENOTTY for something that

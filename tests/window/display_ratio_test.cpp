@@ -4,7 +4,7 @@
 #include <QImage>
 #include <cmath>
 
-#include "platform/image_context.h"
+#include "platform/qt/image_context.h"
 #include "window_fixture.h"
 
 class DisplayRatio : public KvxWindowTest {

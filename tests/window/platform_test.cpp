@@ -7,7 +7,7 @@
 
 #include "platform/message_box.h"
 #include "platform/window.h"
-#include "platform/window_widgets.h"
+#include "platform/qt/window_widgets.h"
 
 using namespace platform;
 

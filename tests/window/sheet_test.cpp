@@ -11,7 +11,7 @@
 #include "link/serial_link.h"
 #include "link/transfer.h"
 #include "params/property_sheet.h"
-#include "platform/dialog_widgets.h"
+#include "platform/qt/dialog_widgets.h"
 #include "platform/property_sheet.h"
 #include "records/language.h"
 #include "unit/test_support.h"

@@ -14,7 +14,7 @@
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"
 #include "platform/message_box.h"
-#include "platform/window_widgets.h"
+#include "platform/qt/window_widgets.h"
 #include "records/settings.h"
 #include "records/window_state.h"
 #include "support/process_test.h"

@@ -1,7 +1,7 @@
 // A window's timers share wake-ups: the link, panel and identity ticks must ride on the graph
 // tick without losing their own rate, and a tick killed by an earlier handler of the same
 // wake-up must not arrive.
-#include "platform/window_timers.h"
+#include "platform/common/window_timers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,6 @@
 // The dispatch of message boxes, free of any window system: the test hook first, then the
 // presenter the program installed, else a line on stderr.
 #include <atomic>
-#include <cstdio>
 
 #include "platform/console.h"
 #include "platform/message_box.h"
@@ -28,8 +27,8 @@ MessageResult ShowMessageBox(WindowHandle owner, const char* text, const char* c
     if (MessagePresenter presenter = messagePresenter.load()) {
         return presenter(owner, text, caption, icon, buttons);
     }
-    std::fprintf(stderr, "%s: %s\n", Windows1252ToUtf8(caption != nullptr ? caption : "").c_str(),
-                 Windows1252ToUtf8(text != nullptr ? text : "").c_str());
+    PrintFormatted(stderr, "%s: %s\n", Windows1252ToUtf8(caption != nullptr ? caption : "").c_str(),
+                   Windows1252ToUtf8(text != nullptr ? text : "").c_str());
     return buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Ok;
 }
 

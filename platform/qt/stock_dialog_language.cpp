@@ -6,7 +6,7 @@
 #include <QTranslator>
 #include <memory>
 
-#include "platform/stock_texts.h"
+#include "platform/qt/stock_texts.h"
 
 namespace platform {
 namespace {

@@ -27,11 +27,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog_widgets.h"
+#include "platform/qt/dialog_widgets.h"
 #include "platform/number_text.h"
 #include "platform/property_sheet.h"
 #include "platform/text_codec.h"
-#include "platform/window_widgets.h"
+#include "platform/qt/window_widgets.h"
 
 namespace platform {
 

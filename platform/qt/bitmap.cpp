@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/window_widgets.h"
+#include "platform/qt/window_widgets.h"
 
 namespace platform {
 

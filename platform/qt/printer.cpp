@@ -13,9 +13,9 @@
 #include <atomic>
 #include <vector>
 
-#include "platform/image_context.h"
+#include "platform/qt/image_context.h"
 #include "platform/text_codec.h"
-#include "platform/window_widgets.h"
+#include "platform/qt/window_widgets.h"
 
 namespace platform {
 namespace {

@@ -7,7 +7,7 @@
 #include <QShowEvent>
 
 #include "platform/text_codec.h"
-#include "platform/window_widgets.h"
+#include "platform/qt/window_widgets.h"
 
 namespace platform {
 namespace {

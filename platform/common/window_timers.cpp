@@ -8,7 +8,7 @@
 // again first skips every tick that would have been delivered at a grid point before now (each of
 // them would have changed nothing, as the check said and nothing has changed since), so the next
 // tick of every timer falls where it would have fallen had every tick been delivered.
-#include "platform/window_timers.h"
+#include "platform/common/window_timers.h"
 
 #include <algorithm>
 #include <atomic>

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace platform {
@@ -15,11 +16,6 @@ static_assert(kErrorNoEntry == ENOENT && kErrorAccessDenied == EACCES && kErrorB
               kErrorInvalid == EINVAL && kErrorIsDirectory == EISDIR && kErrorBrokenPipe == EPIPE);
 
 namespace {
-
-constexpr char16_t kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 std::atomic<EventHandle> stopEvent{nullptr};
 static_assert(std::atomic<EventHandle>::is_always_lock_free);
@@ -31,32 +27,6 @@ void OnStopSignal(int) {
 }
 
 }  // namespace
-
-char32_t Windows1252CodePoint(uint8_t byte) {
-    if (byte >= 0x80 && byte <= 0x9F) {
-        return kHighControls[byte - 0x80];
-    }
-    return byte;
-}
-
-std::string Windows1252ToUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        const char32_t cp = Windows1252CodePoint(static_cast<uint8_t>(c));
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-    return out;
-}
 
 EventHandle StopSignalEvent() {
     if (EventHandle existing = stopEvent.load()) {
@@ -82,6 +52,10 @@ EventHandle StopSignalEvent() {
 
 std::string SystemErrorText(int32_t code) {
     return std::strerror(code);
+}
+
+void PrintText(std::FILE* stream, std::string_view utf8) {
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
 }
 
 }  // namespace platform

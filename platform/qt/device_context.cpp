@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/image_context.h"
+#include "platform/qt/image_context.h"
 #include "platform/text_codec.h"
 
 namespace platform {

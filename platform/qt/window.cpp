@@ -39,11 +39,11 @@
 #include <vector>
 
 #include "platform/device_context.h"
-#include "platform/image_context.h"
+#include "platform/qt/image_context.h"
 #include "platform/message_box.h"
 #include "platform/text_codec.h"
-#include "platform/window_timers.h"
-#include "platform/window_widgets.h"
+#include "platform/common/window_timers.h"
+#include "platform/qt/window_widgets.h"
 
 namespace platform {
 namespace {

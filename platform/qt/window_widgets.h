@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/window.h"
-#include "platform/window_timers.h"
+#include "platform/common/window_timers.h"
 
 namespace platform {
 

@@ -7,6 +7,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
+#include <strings.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -203,6 +204,19 @@ bool ConfigureRawLine(int fd, int baud) {
         return false;
     }
     return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+std::string SerialPortNameOf(const char* text) {
+    if (text == nullptr || text[0] == 0) {
+        return {};
+    }
+    const bool comPrefix = strncasecmp(text, "com", 3) == 0;
+    const char* digits = comPrefix ? text + 3 : text;
+    const size_t count = std::strlen(digits);
+    if (count >= 1 && count <= 9 && std::strspn(digits, "0123456789") == count) {
+        return "COM" + std::to_string(std::atoi(digits));
+    }
+    return std::strchr(text, '/') == nullptr ? "./" + std::string(text) : std::string(text);
 }
 
 std::string ResolveSerialPortName(const char* name) {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "platform/window.h"
-#include "platform/window_widgets.h"
+#include "platform/qt/window_widgets.h"
 
 namespace platform {
 namespace {

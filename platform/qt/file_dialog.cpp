@@ -8,9 +8,9 @@
 #include <atomic>
 #include <cstring>
 
-#include "platform/stock_texts.h"
+#include "platform/qt/stock_texts.h"
 #include "platform/text_codec.h"
-#include "platform/window_widgets.h"
+#include "platform/qt/window_widgets.h"
 
 namespace platform {
 namespace {

@@ -1,0 +1,147 @@
+// The console on Windows: Ctrl+C, Ctrl+Break and closing the console window set the stop event
+// (the console control handler is what SIGINT is on Linux), and texts reach a console as UTF-16
+// through WriteConsoleW, so umlauts and the plus-minus sign show right under any console code
+// page. Output redirected to a file or a pipe gets the UTF-8 bytes, the same bytes the Linux
+// build writes (with the C runtime's CR LF line ends): a code page would lose characters.
+#include "platform/console.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/win32/win32.h"
+
+namespace platform {
+
+namespace {
+
+std::atomic<EventHandle> stopEvent{nullptr};
+
+BOOL WINAPI OnConsoleControl(DWORD type) {
+    EventHandle event = stopEvent.load();
+    if (event == nullptr) {
+        return FALSE;
+    }
+    SetEvent(event);
+    if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
+        // Returning ends the process at once. Waiting here gives the program the time to close
+        // the port and return from main, which ends the process and this thread with it; the
+        // system ends it anyway after its own time limit.
+        ::Sleep(10000);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+int32_t ErrorFromWin32(DWORD code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_NETPATH:
+            return kErrorNoEntry;
+        case ERROR_ACCESS_DENIED:
+            return kErrorAccessDenied;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return kErrorWouldBlock;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return ENOMEM;
+        default:
+            return kWin32ErrorBase + static_cast<int32_t>(code);
+    }
+}
+
+std::wstring WideFromAnsi(std::string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0) {
+        ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+    }
+    return wide;
+}
+
+std::string Utf8FromWide(std::wstring_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int length =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) {
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, bytes.data(), length, nullptr,
+                              nullptr);
+    }
+    return bytes;
+}
+
+EventHandle StopSignalEvent() {
+    if (EventHandle existing = stopEvent.load()) {
+        return existing;
+    }
+    EventHandle event = CreateEvent(true, false);
+    if (event == nullptr) {
+        return nullptr;
+    }
+    stopEvent.store(event);
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    return event;
+}
+
+std::string SystemErrorText(int32_t code) {
+    if (code < kWin32ErrorBase) {
+        return std::strerror(code);
+    }
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code - kWin32ErrorBase), 0, reinterpret_cast<LPWSTR>(&text), 0,
+        nullptr);
+    std::wstring words = length > 0 && text != nullptr ? std::wstring(text, length) : L"";
+    if (text != nullptr) {
+        ::LocalFree(text);
+    }
+    // The system's texts end in a full stop and a line break; a message line goes on after it.
+    while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' ||
+                              words.back() == L'.' || words.back() == L' ')) {
+        words.pop_back();
+    }
+    if (words.empty()) {
+        return "system error " + std::to_string(code - kWin32ErrorBase);
+    }
+    return Utf8FromWide(words);
+}
+
+void PrintText(std::FILE* stream, std::string_view utf8) {
+    const DWORD which = stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
+    HANDLE handle = ::GetStdHandle(which);
+    DWORD mode = 0;
+    if ((stream == stdout || stream == stderr) && handle != nullptr &&
+        handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode)) {
+        // What the C runtime still holds goes first, so the lines keep their order.
+        std::fflush(stream);
+        const int size = static_cast<int>(utf8.size());
+        const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+        if (length > 0) {
+            std::wstring wide(static_cast<size_t>(length), L'\0');
+            ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
+            DWORD written = 0;
+            ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(length), &written, nullptr);
+        }
+        return;
+    }
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
+}
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+// Platform-private: <windows.h> for the Win32 back end, with the macros that collide with the
+// platform's own names removed, and the translation of Win32 error codes into the error codes
+// the system code tells apart.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+// platform::CreateEvent is the program's own; the Win32 one is always called by its W name.
+#undef CreateEvent
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/event.h"
+
+namespace platform {
+
+// Win32 codes that have no counterpart among the program's error codes travel as this base
+// plus the Win32 code, so SystemErrorText can still give the system's own words for them.
+inline constexpr int32_t kWin32ErrorBase = 0x20000000;
+
+// The program's error code for a Win32 error (GetLastError()).
+int32_t ErrorFromWin32(DWORD code);
+
+// Paths and names from the program (its argv, its own file names) are in the ANSI code page,
+// which is how the C runtime hands the command line over.
+std::wstring WideFromAnsi(std::string_view text);
+std::string Utf8FromWide(std::wstring_view text);
+
+// The Win32 event behind an event, for waits beside an I/O completion.
+HANDLE EventObjectHandle(EventHandle event);
+
+}  // namespace platform
