@@ -127,8 +127,11 @@ void WindowTimers::Arm() {
         return;
     }
     if (idle_) {
-        sleepers.fetch_add(1);
-        std::atomic_thread_fence(std::memory_order_seq_cst);
+        // The increment reads the count the waking threads left with their own read-modify-
+        // write, so whatever they stored before waking is seen by the checks below; or they see
+        // this sleeper and wake it. (Read-modify-writes rather than fences: the thread sanitizer
+        // does not model fences.)
+        sleepers.fetch_add(1, std::memory_order_acq_rel);
         if (AllIdle()) {
             asleep_ = true;
             Stop();
@@ -224,8 +227,7 @@ void WindowTimers::BeforeSleep() {
 }
 
 void WindowTimers::WakeAll() {
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    if (sleepers.load(std::memory_order_relaxed) == 0 || wakePosted.exchange(true)) {
+    if (sleepers.fetch_add(0, std::memory_order_acq_rel) == 0 || wakePosted.exchange(true)) {
         return;
     }
     if (void (*post)() = wakePost.load()) {
