@@ -317,6 +317,30 @@ inline std::vector<uint8_t> ShortBytes(uint8_t v) {
 inline constexpr int kTransferOrder[kParameterCount] = {0, 5, 10, 13, 15, 16, 17, 3,  8,  21, 18,
                                                         1, 6, 11, 12, 4,  9,  20, 19, 14, 2,  7};
 
+// A parameter file's bytes: valid words that differ from each other where their ranges allow
+// (and from a fresh device's), then the identity, so a word sent under another's code shows.
+inline std::vector<uint8_t> DistinctRecord(const char* identity) {
+    std::vector<uint8_t> record(2 * kParameterCount + kIdentitySize, 0);
+    for (int i = 0; i < kParameterCount; ++i) {
+        const ParameterInfo& info = kParameterTable[i];
+        const int value = info.minValue + (7 * i + 3) % (info.maxValue - info.minValue + 1);
+        record[2 * i] = static_cast<uint8_t>(value & 0xFF);
+        record[2 * i + 1] = static_cast<uint8_t>(value >> 8);
+    }
+    std::snprintf(reinterpret_cast<char*>(&record[2 * kParameterCount]), kIdentitySize, "%s",
+                  identity);
+    return record;
+}
+// The words a load of record sends, one per tick.
+inline std::vector<uint16_t> LoadWords(const std::vector<uint8_t>& record) {
+    std::vector<uint16_t> words;
+    for (int word : kTransferOrder) {
+        const int value = record[2 * word] | record[2 * word + 1] << 8;
+        words.push_back(static_cast<uint16_t>(kParameterTable[word].transferCode + value));
+    }
+    return words;
+}
+
 // The words of the long messages in a recording (their nibbles stand in the upper halves).
 inline std::vector<uint16_t> WordsOf(const std::vector<uint8_t>& b) {
     std::vector<uint16_t> words;
