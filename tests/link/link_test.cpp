@@ -168,21 +168,7 @@ TEST_F(Link, CloseLinkIsPromptNeverOpenedWhileReadingTwiceAndDuringABlockedWrite
     EXPECT_LT(timedClose(), 100) << "pending write";
 }
 
-TEST_F(Link, OpenCloseCyclesLeaveNoThreadOrDescriptor) {
-    // One cycle first: a sanitizer runtime starts a helper thread of its own at the first one.
-    ASSERT_EQ(OpenLink(1, 9600), 1);
-    CloseLink();
-    const int threads = Entries("/proc/self/task");
-    const int descriptors = Entries("/proc/self/fd");
-    for (int cycle = 0; cycle < 50; ++cycle) {
-        ASSERT_EQ(OpenLink(1, 9600), 1) << "cycle " << cycle;
-        CloseLink();
-    }
-    EXPECT_EQ(Entries("/proc/self/task"), threads);
-    EXPECT_EQ(Entries("/proc/self/fd"), descriptors);
-}
-
-TEST_F(Link, RefusedOpensLeaveNothingBehind) {
+TEST_F(Link, RefusedOpensAndOpenCloseCyclesLeaveNothingBehind) {
     const std::string file = folder.path + "/plain";
     std::fclose(std::fopen(file.c_str(), "w"));
     const struct {
@@ -195,6 +181,9 @@ TEST_F(Link, RefusedOpensLeaveNothingBehind) {
         {"not a terminal", "/dev/null", 9600},
         {"an unknown rate", device.path(), 12345},
     };
+    // One cycle first: a sanitizer runtime starts a helper thread of its own at the first one.
+    ASSERT_EQ(OpenLink(1, 9600), 1);
+    CloseLink();
     const int threads = Entries("/proc/self/task");
     const int descriptors = Entries("/proc/self/fd");
     for (const auto& c : cases) {
@@ -204,6 +193,12 @@ TEST_F(Link, RefusedOpensLeaveNothingBehind) {
         EXPECT_EQ(Entries("/proc/self/fd"), descriptors) << c.what;
         EXPECT_EQ(writeRequestEvent.load(), nullptr) << c.what;
     }
+    for (int cycle = 0; cycle < 50; ++cycle) {
+        ASSERT_EQ(OpenLink(1, 9600), 1) << "cycle " << cycle;
+        CloseLink();
+    }
+    EXPECT_EQ(Entries("/proc/self/task"), threads) << "after open and close cycles";
+    EXPECT_EQ(Entries("/proc/self/fd"), descriptors) << "after open and close cycles";
 
     // A port in use refuses a second open, which changes nothing for the holder.
     ASSERT_EQ(OpenLink(1, 9600), 1);
@@ -250,12 +245,9 @@ TEST(SerialPortNames, EnvironmentFirstThenTheDefaultMap) {
     }
     setenv("KVXMON_COM2", "/tmp/my-device", 1);
     const char* const cases[][2] = {
-        {"COM1", "/dev/ttyS0"},
-        {"COM2", "/tmp/my-device"},
-        {"COM4", "/dev/ttyS3"},
-        {"COM9", ""},
-        {"COM0", ""},
-        {"COMX", ""},
+        {"COM1", "/dev/ttyS0"}, {"COM2", "/tmp/my-device"},
+        {"COM4", "/dev/ttyS3"}, {"COM9", ""},
+        {"COM0", ""},           {"COMX", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform::ResolveSerialPortName(c[0]), c[1]) << c[0];

@@ -364,6 +364,40 @@ inline std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+#ifdef KVXMON_BUILT
+// kvxmon on an X server in folder, with a home and runtime folder of its own and COM1 on port;
+// extra settings win. Its stdout and stderr go to folder/log. In the sanitizer builds the exit
+// status includes the leak check; the font library keeps its cache for the life of the process,
+// which is no leak of ours.
+inline pid_t StartKvxmonOnX(const std::string& display, const std::string& port,
+                            const TempFolder& folder, std::vector<std::string> extra = {}) {
+    std::filesystem::create_directories(folder / "runtime");
+    std::filesystem::permissions(folder / "runtime", std::filesystem::perms::owner_all);
+    std::ofstream(folder / "lsan.supp") << "leak:libfontconfig.so\n";
+    extra.insert(extra.end(),
+                 {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "KVXMON_COM1=" + port,
+                  "HOME=" + folder.path, "XDG_RUNTIME_DIR=" + (folder / "runtime"), "LANG=C.UTF-8",
+                  "LSAN_OPTIONS=suppressions=" + (folder / "lsan.supp") + ":print_suppressions=0"});
+    const int log = open((folder / "log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t pid = Spawn({KVXMON_BUILT}, folder.path, extra, log, log);
+    close(log);
+    return pid;
+}
+#endif
+// The id of the first visible window on display whose whole title is title; "" after limitMs.
+inline std::string WaitForWindow(const std::string& display, const std::string& title,
+                                 int limitMs = 15000) {
+    std::string id;
+    WaitUntil(
+        [&] {
+            id = Shell("DISPLAY=" + display + " xdotool search --onlyvisible --name '^" + title +
+                       "$' 2>/dev/null");
+            return !id.empty() || (SleepMs(50), false);
+        },
+        limitMs);
+    return id.substr(0, id.find('\n'));
+}
+
 #ifdef KVXSIM_BUILT
 // A running kvxsim (KVXSIM_PATH when set), reached through the symlink it keeps to its device.
 struct Kvxsim {

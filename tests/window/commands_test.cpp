@@ -61,7 +61,8 @@ class Commands : public KvxWindowTest {
     static void FillDeviceCopy() {
         const std::vector<uint8_t> record = DistinctRecord("UNIT 42");
         for (int i = 0; i < kParameterCount; ++i) {
-            parameterSet.deviceWords[i].store(static_cast<uint16_t>(record[2 * i] | record[2 * i + 1] << 8));
+            parameterSet.deviceWords[i].store(
+                static_cast<uint16_t>(record[2 * i] | record[2 * i + 1] << 8));
         }
         StoreIdentity(reinterpret_cast<const char*>(&record[2 * kParameterCount]));
     }

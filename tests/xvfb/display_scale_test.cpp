@@ -49,37 +49,14 @@ TEST_P(DisplayScale, WindowAtTheScaledSizeOnTheScreen) {
     Kvxsim sim;
     ASSERT_TRUE(sim.Start({}));
     TempFolder folder;
-    std::filesystem::create_directories(folder / "runtime");
-    std::filesystem::permissions(folder / "runtime", std::filesystem::perms::owner_all);
-    const std::string log = folder / "kvxmon.log";
-    const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     Process program;
-    program.pid =
-        Spawn({KVXMON_BUILT}, folder.path,
-              {"DISPLAY=" + server.display, "KVXMON_COM1=" + sim.link, "QT_QPA_PLATFORM=xcb",
-               std::string("QT_SCALE_FACTOR=") + c.scale, "HOME=" + folder.path,
-               "XDG_RUNTIME_DIR=" + (folder / "runtime"), "LANG=C.UTF-8"},
-              logFd, logFd);
-    close(logFd);
+    program.pid = StartKvxmonOnX(server.display, sim.link, folder,
+                                 {std::string("QT_SCALE_FACTOR=") + c.scale});
     ASSERT_GT(program.pid, 0);
     const std::string xdotool = "DISPLAY=" + server.display + " xdotool ";
-    std::string window;
-    bool ended = false;  // then at once, not after the limit
-    ASSERT_TRUE(WaitUntil(
-                    [&] {
-                        if (waitpid(program.pid, nullptr, WNOHANG) == program.pid) {
-                            program.pid = -1;  // reaped
-                            return ended = true;
-                        }
-                        window = Shell(xdotool +
-                                       "search --onlyvisible --name '^Korvex Configuration tool$'");
-                        return !window.empty();
-                    },
-                    30000) &&
-                !ended)
-        << "kvxmon showed no window: " << ReadText(log)
-        << Shell("DISPLAY=" + server.display + " xwininfo -root -tree");
-    window = window.substr(0, window.find('\n'));
+    const std::string window = WaitForWindow(server.display, "Korvex Configuration tool");
+    ASSERT_FALSE(window.empty()) << "kvxmon showed no window: " << ReadText(folder / "log")
+                                 << Shell("DISPLAY=" + server.display + " xwininfo -root -tree");
     SleepMs(300);  // settled on its place
 
     auto at = ShellValues(Shell(xdotool + "getwindowgeometry --shell " + window));

@@ -35,29 +35,12 @@ class KeyboardUnderXvfb : public ::testing::Test {
         }
         return out;
     }
-    // The first visible window whose whole title is title, or "" after the limit.
-    std::string WaitForWindow(const std::string& title, int limitMs) {
-        for (const auto start = Clock::now(); ElapsedMs(start) < limitMs;) {
-            std::string id = Run("search --onlyvisible --name '^" + title + "$'");
-            if (!id.empty() && id.find_first_not_of("0123456789\n") == std::string::npos) {
-                return id.substr(0, id.find('\n'));
-            }
-            SleepMs(100);
-        }
-        return "";
-    }
-    // Starts kvxmon on COM1 = the device in the scratch folder and, once it has polled, gives its
-    // window the focus, as a click would (there is no window manager); "" when no window came.
+    // Starts kvxmon on COM1 = the device in the scratch folder and gives its window the focus, as
+    // a click would (there is no window manager); "" when no window came.
     std::string StartProgram(FakeDevice& device) {
-        const std::filesystem::path runtime = std::filesystem::path(folder.path) / "runtime";
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        program.pid =
-            Spawn({KVXMON_BUILT}, folder.path,
-                  {"DISPLAY=" + display, "KVXMON_COM1=" + device.path(), "QT_QPA_PLATFORM=xcb",
-                   "HOME=" + folder.path, "XDG_RUNTIME_DIR=" + runtime.string(), "LANG=C.UTF-8"});
-        const std::string window = WaitForWindow("Korvex Configuration tool", 20000);
-        device.WaitForCount(1, 5000);  // the start-up poll
+        program.pid = StartKvxmonOnX(display, device.path(), folder);
+        const std::string window = WaitForWindow(display, "Korvex Configuration tool");
+        SleepMs(500);  // its start-up
         if (!window.empty()) {
             Run("windowfocus --sync " + window);
         }
@@ -82,7 +65,7 @@ TEST_F(KeyboardUnderXvfb, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     Run("key alt+f");
     SleepMs(400);
     Run("key l");
-    ASSERT_FALSE(WaitForWindow("Open", 10000).empty()) << "Alt+F, L opened no file dialog";
+    ASSERT_FALSE(WaitForWindow(display, "Open", 10000).empty()) << "Alt+F, L opened no file dialog";
     SleepMs(300);
     Run("type --delay 15 '" + file + "'");
     SleepMs(300);
@@ -127,7 +110,8 @@ TEST_F(KeyboardUnderXvfb, SheetPageKeysSwitchPagesAndNeverChangeAList) {
         const size_t before = device.Received().size();
         Run("windowfocus --sync " + window);  // no window manager hands it back
         Run("key alt+p");
-        ASSERT_FALSE(WaitForWindow("Korvex Parameters", 5000).empty()) << "Alt+P opened no sheet";
+        ASSERT_FALSE(WaitForWindow(display, "Korvex Parameters", 5000).empty())
+            << "Alt+P opened no sheet";
         SleepMs(300);
         Run(std::string("key --delay 100 ") + c.keys);
         EXPECT_TRUE(WaitUntil(
@@ -140,7 +124,7 @@ TEST_F(KeyboardUnderXvfb, SheetPageKeysSwitchPagesAndNeverChangeAList) {
             return words;
         };
         WaitUntil([&] { return sent() == c.sent; }, 2000);  // a word per 47 ms tick
-        SleepMs(250);  // and no word after them
+        SleepMs(250);                                       // and no word after them
         EXPECT_EQ(sent(), c.sent);
     }
 }
