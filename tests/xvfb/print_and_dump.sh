@@ -64,11 +64,14 @@ main=$(xdotool search --name "Korvex" | head -1)
 xdotool windowfocus --sync "$main"
 sleep 0.7  # measurements and the identity poll
 
-# The Tools menu by its mnemonic, then the item's key.
+# The Tools menu by its mnemonic, then, once the menu shows, the item's key.
+visible='[ "$(xdotool search --onlyvisible --class kvxmon | wc -l)" -gt "$0" ]'
 tools() {
+    local before
     xdotool windowfocus --sync "$main"
+    before=$(xdotool search --onlyvisible --class kvxmon | wc -l)
     xdotool key --clearmodifiers alt+t
-    sleep 0.3
+    await 50 sh -c "$visible" "$before" || fail "Alt+T opened no menu"
     xdotool key "$1"
 }
 # Print: the dialog proposes a PDF file in the working directory when there is no printer.
