@@ -23,14 +23,12 @@ int CpuMs() {
     return static_cast<int>(std::clock() * 1000 / CLOCKS_PER_SEC);
 }
 
-// Every chunk the reader hands over, in order, and whether one was not four bytes long.
+// Every chunk the reader hands over, in order.
 std::mutex recordMutex;
 std::vector<uint8_t> recorded;
-bool oddChunk = false;
 
 void Record(const uint8_t* bytes, int count) {
     std::lock_guard<std::mutex> lock(recordMutex);
-    oddChunk = oddChunk || count != 4;
     recorded.insert(recorded.end(), bytes, bytes + count);
 }
 std::vector<uint8_t> Recorded() {
@@ -72,7 +70,6 @@ class Link : public ::testing::Test {
         TakeTxBytes(stale);  // bytes an earlier test left for a link that closed
         std::lock_guard<std::mutex> lock(recordMutex);
         recorded.clear();
-        oddChunk = false;
         windowFlags.confirmPending.store(0);
     }
     FakeDevice device{false, false};  // the test reads and writes its bytes
@@ -88,35 +85,6 @@ TEST_F(Link, RawLine9600EightBitsNoParityOneStopNoFlowControl) {
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP | INPCK), 0u);
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
     EXPECT_EQ(t.c_oflag & OPOST, 0u);
-}
-
-TEST_F(Link, BytesReachTheParserInWholeChunksWhateverTheSplit) {
-    ASSERT_EQ(OpenLink(1, 9600), 1);
-    std::vector<uint8_t> stream;
-    for (const auto& message :
-         {ShortBytes(10), Bytes(3000 + 1), Bytes(3100 + 1), ShortBytes(115), ShortBytes(57)}) {
-        stream.insert(stream.end(), message.begin(), message.end());
-    }
-    stream.pop_back();  // 23 bytes: five whole chunks, then three bytes alone
-    const size_t pieces[] = {1, 3, 2, 7, 5};
-    for (size_t at = 0, i = 0; at < stream.size(); at += pieces[i++ % 5]) {
-        const size_t end = std::min(at + pieces[i % 5], stream.size());
-        device.Write(
-            {stream.begin() + static_cast<long>(at), stream.begin() + static_cast<long>(end)});
-        SleepMs(3);
-    }
-    ASSERT_TRUE(WaitUntil([] { return Recorded().size() >= 20; }, 2000));
-    SleepMs(150);
-    EXPECT_EQ(Recorded(), std::vector<uint8_t>(stream.begin(), stream.begin() + 20));
-    EXPECT_EQ(liveValues.measurement.load(), 115);  // the long messages straddled chunks
-    EXPECT_EQ(parameterSet.deviceWords[0].load(), 1);
-    EXPECT_EQ(parameterSet.deviceWords[1].load(), 1);
-
-    device.Write({0x0D});  // the fourth byte completes the held chunk
-    ASSERT_TRUE(WaitUntil([] { return Recorded().size() == 24; }, 1000));
-    std::lock_guard<std::mutex> lock(recordMutex);
-    EXPECT_FALSE(oddChunk);
-    EXPECT_EQ(liveValues.measurement.load(), 57);
 }
 
 // The window lets the line gather between reads: bytes then come in bursts, still all and in
