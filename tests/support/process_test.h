@@ -317,6 +317,30 @@ inline std::vector<uint8_t> ShortBytes(uint8_t v) {
 inline constexpr int kTransferOrder[kParameterCount] = {0, 5, 10, 13, 15, 16, 17, 3,  8,  21, 18,
                                                         1, 6, 11, 12, 4,  9,  20, 19, 14, 2,  7};
 
+// A parameter file's bytes: valid words that differ from each other where their ranges allow
+// (and from a fresh device's), then the identity, so a word sent under another's code shows.
+inline std::vector<uint8_t> DistinctRecord(const char* identity) {
+    std::vector<uint8_t> record(2 * kParameterCount + kIdentitySize, 0);
+    for (int i = 0; i < kParameterCount; ++i) {
+        const ParameterInfo& info = kParameterTable[i];
+        const int value = info.minValue + (7 * i + 3) % (info.maxValue - info.minValue + 1);
+        record[2 * i] = static_cast<uint8_t>(value & 0xFF);
+        record[2 * i + 1] = static_cast<uint8_t>(value >> 8);
+    }
+    std::snprintf(reinterpret_cast<char*>(&record[2 * kParameterCount]), kIdentitySize, "%s",
+                  identity);
+    return record;
+}
+// The words a load of record sends, one per tick.
+inline std::vector<uint16_t> LoadWords(const std::vector<uint8_t>& record) {
+    std::vector<uint16_t> words;
+    for (int word : kTransferOrder) {
+        const int value = record[2 * word] | record[2 * word + 1] << 8;
+        words.push_back(static_cast<uint16_t>(kParameterTable[word].transferCode + value));
+    }
+    return words;
+}
+
 // The words of the long messages in a recording (their nibbles stand in the upper halves).
 inline std::vector<uint16_t> WordsOf(const std::vector<uint8_t>& b) {
     std::vector<uint16_t> words;
@@ -338,6 +362,40 @@ inline std::vector<std::string> Lines(const std::string& text) {
         lines.push_back(line);
     }
     return lines;
+}
+
+#ifdef KVXMON_BUILT
+// kvxmon on an X server in folder, with a home and runtime folder of its own and COM1 on port;
+// extra settings win. Its stdout and stderr go to folder/log. In the sanitizer builds the exit
+// status includes the leak check; the font library and the D-Bus connection of Qt's X platform
+// keep their buffers for the life of the process, which is no leak of ours.
+inline pid_t StartKvxmonOnX(const std::string& display, const std::string& port,
+                            const TempFolder& folder, std::vector<std::string> extra = {}) {
+    std::filesystem::create_directories(folder / "runtime");
+    std::filesystem::permissions(folder / "runtime", std::filesystem::perms::owner_all);
+    std::ofstream(folder / "lsan.supp") << "leak:libfontconfig.so\nleak:libdbus-1.so\n";
+    extra.insert(extra.end(),
+                 {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "KVXMON_COM1=" + port,
+                  "HOME=" + folder.path, "XDG_RUNTIME_DIR=" + (folder / "runtime"), "LANG=C.UTF-8",
+                  "LSAN_OPTIONS=suppressions=" + (folder / "lsan.supp") + ":print_suppressions=0"});
+    const int log = open((folder / "log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t pid = Spawn({KVXMON_BUILT}, folder.path, extra, log, log);
+    close(log);
+    return pid;
+}
+#endif
+// The id of the first visible window on display whose whole title is title; "" after limitMs.
+inline std::string WaitForWindow(const std::string& display, const std::string& title,
+                                 int limitMs = 15000) {
+    std::string id;
+    WaitUntil(
+        [&] {
+            id = Shell("DISPLAY=" + display + " xdotool search --onlyvisible --name '^" + title +
+                       "$' 2>/dev/null");
+            return !id.empty() || (SleepMs(50), false);
+        },
+        limitMs);
+    return id.substr(0, id.find('\n'));
 }
 
 #ifdef KVXSIM_BUILT

@@ -97,19 +97,4 @@ TEST_F(ParameterFile, AWordOutsideItsBandRejectsTheWholeFile) {
     EXPECT_TRUE(recordedBoxes.empty());
 }
 
-TEST_F(ParameterFile, FailedOpensGiveTheSystemCodeAndEmptyNothing) {
-    EXPECT_EQ(WriteParameterFile(PathOf("gone/unit.KVX").c_str()), ENOENT);
-    EXPECT_EQ(ReadParameterFile(dir_.c_str()), EISDIR);
-    WriteBytes(path_, std::vector<uint8_t>(kParameterFileSize, 0));
-    platform::FileOpenResult held = platform::OpenFile(path_.c_str(), platform::FileAccess::Read,
-                                                       platform::FileCreation::OpenExisting, true);
-    ASSERT_NE(held.file, nullptr);
-    parameterSet.deviceWords[3] = 1;
-    EXPECT_EQ(WriteParameterFile(path_.c_str()), EWOULDBLOCK);
-    EXPECT_EQ(ReadParameterFile(path_.c_str()), EWOULDBLOCK);
-    platform::CloseFile(held.file);
-    EXPECT_EQ(ReadBytes(path_), std::vector<uint8_t>(kParameterFileSize, 0));
-    EXPECT_TRUE(recordedBoxes.empty());
-}
-
 }  // namespace

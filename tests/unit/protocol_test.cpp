@@ -159,23 +159,6 @@ TEST_F(Protocol, TrendSamplesFollowTheRollDivider) {
     EXPECT_EQ(trendBuffer.sampleWrite.load(), 4);
 }
 
-TEST_F(Protocol, LinkTickBlanksOnceOnTheSixteenthIdleTick) {
-    static int invalidations, erasing;
-    SetInvalidateWindowHook([](bool erase) { invalidations += 1, erasing += erase; });
-    FeedWords({3000, 65265, 65213, 57, 420});
-    for (int tick = 0; tick < 15; ++tick)
-        LinkTick();
-    EXPECT_EQ(liveValues.measurement.load(), 57);
-    LinkTick();
-    LinkTick();
-    EXPECT_EQ(liveValues.measurement.load(), -1);
-    EXPECT_EQ(liveValues.maxPeak.load(), -1);
-    EXPECT_EQ(IdentityText(), "");
-    EXPECT_EQ(windowFlags.panelRepaint.load(), 1);
-    EXPECT_EQ(invalidations, 1);
-    EXPECT_EQ(erasing, 0);
-}
-
 TEST_F(Protocol, QueueSendsOneWordPerTickAndRefusesOverflow) {
     FeedWords({50});
     for (int i = 0; i < 32; ++i)

@@ -21,7 +21,9 @@ TEST_F(DisplayRatio, GraphKeepsItsPlaceAndTextsAreNotEnlarged) {
     ASSERT_NE(Start(), nullptr);
     const double r = platform::ClientWidget(window)->devicePixelRatioF();
     auto d = [r](int logical) { return platform::DevicePixel(r, logical); };
-    ASSERT_EQ(Shot().size(), QSize(d(kClientWidth), d(kClientHeight)));
+    // The whole client area, rounded as Qt rounds a widget's size in device pixels.
+    ASSERT_EQ(Shot().size(), QSize(static_cast<int>(std::lround(kClientWidth * r)),
+                                   static_cast<int>(std::lround(kClientHeight * r))));
     // A zigzag of unequal steps, each sample painted on its own: one block transfer apiece.
     for (int i = 0; i < 90; ++i) {
         Feed({static_cast<uint16_t>(10 + (i * 37) % 85)});

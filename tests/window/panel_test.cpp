@@ -1,7 +1,5 @@
 #include "app/panel.h"
 
-#include <cstring>
-
 #include "window_fixture.h"
 
 namespace {
@@ -20,7 +18,7 @@ std::string Sent() {
 
 }  // namespace
 
-TEST(PanelText, ValuesAndIdentityLine) {
+TEST(PanelText, MeasurementAndPeaks) {
     struct {
         int32_t value;
         const char *measurement, *peak;
@@ -34,18 +32,6 @@ TEST(PanelText, ValuesAndIdentityLine) {
         FormatDpdtPeak(c.value, 0, out);  // function off
         EXPECT_STREQ(out, "  --");
     }
-    ResetProgramState();
-    char line[kIdentityLineSize];
-    const std::string none = "Tessaron: - - -" + std::string(27, ' ');
-    BuildIdentityLine(57, line);
-    EXPECT_EQ(line, none);
-    char identity[kIdentitySize] = {};
-    std::memset(identity, 'W', kIdentitySize - 1);
-    StoreIdentity(identity);
-    BuildIdentityLine(57, line);
-    EXPECT_EQ(line, "Tessaron: " + std::string(43, 'W') + std::string(25, ' '));
-    BuildIdentityLine(-1, line);  // identified, but no measurement yet
-    EXPECT_EQ(line, none);
 }
 
 using PanelPaint = KvxWindowTest;

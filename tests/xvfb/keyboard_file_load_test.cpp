@@ -35,29 +35,12 @@ class KeyboardUnderXvfb : public ::testing::Test {
         }
         return out;
     }
-    // The first visible window whose whole title is title, or "" after the limit.
-    std::string WaitForWindow(const std::string& title, int limitMs) {
-        for (const auto start = Clock::now(); ElapsedMs(start) < limitMs;) {
-            std::string id = Run("search --onlyvisible --name '^" + title + "$'");
-            if (!id.empty() && id.find_first_not_of("0123456789\n") == std::string::npos) {
-                return id.substr(0, id.find('\n'));
-            }
-            SleepMs(100);
-        }
-        return "";
-    }
-    // Starts kvxmon on COM1 = devicePath in the scratch folder and gives its window the focus, as
+    // Starts kvxmon on COM1 = the device in the scratch folder and gives its window the focus, as
     // a click would (there is no window manager); "" when no window came.
-    std::string StartProgram(const std::string& devicePath) {
-        const std::filesystem::path runtime = std::filesystem::path(folder.path) / "runtime";
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        program.pid =
-            Spawn({KVXMON_BUILT}, folder.path,
-                  {"DISPLAY=" + display, "KVXMON_COM1=" + devicePath, "QT_QPA_PLATFORM=xcb",
-                   "HOME=" + folder.path, "XDG_RUNTIME_DIR=" + runtime.string(), "LANG=C.UTF-8"});
-        const std::string window = WaitForWindow("Korvex Configuration tool", 20000);
-        SleepMs(1500);  // start-up polls
+    std::string StartProgram(FakeDevice& device) {
+        program.pid = StartKvxmonOnX(display, device.path(), folder);
+        const std::string window = WaitForWindow(display, "Korvex Configuration tool");
+        SleepMs(500);  // its start-up
         if (!window.empty()) {
             Run("windowfocus --sync " + window);
         }
@@ -70,31 +53,19 @@ TEST_F(KeyboardUnderXvfb, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
 
     const std::filesystem::path dir = folder.path;
     std::filesystem::create_directories(dir / "sub folder");
-    // Valid words, each different from its neighbours, and an identity.
-    uint8_t record[kParameterFileSize] = {};
-    std::vector<uint16_t> expected;
-    for (int i = 0; i < kParameterCount; ++i) {
-        const ParameterInfo& info = kParameterTable[i];
-        const auto value = static_cast<uint16_t>(info.maxValue - i % 2);
-        record[2 * i] = static_cast<uint8_t>(value & 0xFF);
-        record[2 * i + 1] = static_cast<uint8_t>(value >> 8);
-    }
-    for (int word : kTransferOrder) {
-        expected.push_back(static_cast<uint16_t>(kParameterTable[word].transferCode +
-                                                 (record[2 * word] | record[2 * word + 1] << 8)));
-    }
+    const std::vector<uint8_t> record = DistinctRecord("E2E-UNIT");
+    std::vector<uint16_t> expected = LoadWords(record);
     expected.push_back(CMD_POLL);  // the confirmation
-    std::snprintf(reinterpret_cast<char*>(record + 44), 44, "E2E-UNIT");
     const std::string file = (dir / "sub folder" / "typed.kvx").string();
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<char*>(record), sizeof record);
+    WriteBytes(file, record);
 
-    ASSERT_FALSE(StartProgram(device.path()).empty()) << "kvxmon showed no window";
+    ASSERT_FALSE(StartProgram(device).empty()) << "kvxmon showed no window";
     const size_t before = device.Received().size();
 
     Run("key alt+f");
     SleepMs(400);
     Run("key l");
-    ASSERT_FALSE(WaitForWindow("Open", 10000).empty()) << "Alt+F, L opened no file dialog";
+    ASSERT_FALSE(WaitForWindow(display, "Open", 10000).empty()) << "Alt+F, L opened no file dialog";
     SleepMs(300);
     Run("type --delay 15 '" + file + "'");
     SleepMs(300);
@@ -132,24 +103,29 @@ const PageKeysCase kPageKeysCases[] = {
 
 TEST_F(KeyboardUnderXvfb, SheetPageKeysSwitchPagesAndNeverChangeAList) {
     FakeDevice device(true);
-    const std::string window = StartProgram(device.path());
+    const std::string window = StartProgram(device);
     ASSERT_FALSE(window.empty()) << "kvxmon showed no window";
     for (const PageKeysCase& c : kPageKeysCases) {
         SCOPED_TRACE(c.what);
         const size_t before = device.Received().size();
         Run("windowfocus --sync " + window);  // no window manager hands it back
         Run("key alt+p");
-        ASSERT_FALSE(WaitForWindow("Korvex Parameters", 5000).empty()) << "Alt+P opened no sheet";
+        ASSERT_FALSE(WaitForWindow(display, "Korvex Parameters", 5000).empty())
+            << "Alt+P opened no sheet";
         SleepMs(300);
-        Run(std::string("key --delay 150 ") + c.keys);
+        Run(std::string("key --delay 100 ") + c.keys);
         EXPECT_TRUE(WaitUntil(
             [&] { return Run("search --onlyvisible --name '^Korvex Parameters$'").empty(); }, 3000))
             << "Return did not close the sheet";
-        SleepMs(1000);  // a word per 47 ms tick, then the confirming poll and its reply
-        std::vector<uint16_t> sent = device.Received();
-        sent.erase(sent.begin(), sent.begin() + static_cast<long>(before));
-        std::erase(sent, CMD_POLL);
-        EXPECT_EQ(sent, c.sent);
+        auto sent = [&] {
+            std::vector<uint16_t> words = device.Received();
+            words.erase(words.begin(), words.begin() + static_cast<long>(before));
+            std::erase(words, CMD_POLL);
+            return words;
+        };
+        WaitUntil([&] { return sent() == c.sent; }, 2000);  // a word per 47 ms tick
+        SleepMs(250);                                       // and no word after them
+        EXPECT_EQ(sent(), c.sent);
     }
 }
 

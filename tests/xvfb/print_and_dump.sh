@@ -62,14 +62,22 @@ await 100 xdotool search --name "Korvex" || fail "the main window did not appear
 main=$(xdotool search --name "Korvex" | head -1)
 # No window manager: the window takes the focus when asked directly.
 xdotool windowfocus --sync "$main"
-sleep 1  # a second of measurements and the identity poll
+sleep 0.7  # measurements and the identity poll
 
+# The Tools menu by its mnemonic, then, once the menu shows, the item's key.
+visible='[ "$(xdotool search --onlyvisible --class kvxmon | wc -l)" -gt "$0" ]'
+tools() {
+    local before
+    xdotool windowfocus --sync "$main"
+    before=$(xdotool search --onlyvisible --class kvxmon | wc -l)
+    xdotool key --clearmodifiers alt+t
+    await 50 sh -c "$visible" "$before" || fail "Alt+T opened no menu"
+    xdotool key "$1"
+}
 # Print: the dialog proposes a PDF file in the working directory when there is no printer.
-xdotool key --clearmodifiers alt+t
-sleep 0.5
-xdotool key p
+tools p
 await 150 xdotool search --name "^Print" || fail "the print dialog did not appear"
-sleep 0.5
+sleep 0.3
 xdotool key Return
 await 100 test -s "$work/KVXMon.pdf" || fail "no PDF was written"
 await 50 pdfinfo "$work/KVXMon.pdf" || fail "the PDF is not readable"
@@ -83,48 +91,38 @@ landscape "$work/KVXMon.pdf" && fail "the first report is not in portrait"
 
 # Landscape from the keyboard alone (Properties, Tab to the orientation, Down) and another file:
 # the next Print offers both again, so Return alone prints there in landscape.
-xdotool windowfocus --sync "$main"
-xdotool key --clearmodifiers alt+t
-sleep 1
-xdotool key p
+tools p
 await 150 xdotool search --name "^Print$" || fail "the print dialog did not appear again"
-sleep 1
+sleep 0.3
 xdotool key alt+r
 await 100 xdotool search --name "^Printer Properties$" || fail "Alt+R opened no properties"
-sleep 1
-xdotool key Tab Tab Tab Down Return
-sleep 1
+sleep 0.3
+xdotool key --delay 50 Tab Tab Tab Down Return
+await 50 sh -c '! xdotool search --name "^Printer Properties$"' || fail "the properties stayed open"
 # No window manager hands the focus back to the print dialog.
 xdotool windowfocus --sync "$(xdotool search --name "^Print$" | head -1)"
 xdotool key alt+f ctrl+a
-xdotool type --delay 20 "$work/turned.pdf"
+xdotool type --delay 10 "$work/turned.pdf"
 xdotool key Return
 await 100 test -s "$work/turned.pdf" || fail "no PDF was written to the typed file"
 await 50 pdfinfo "$work/turned.pdf" || fail "the turned PDF is not readable"
 landscape "$work/turned.pdf" || fail "the orientation chosen by keyboard was not used"
 rm "$work/turned.pdf"
-xdotool windowfocus --sync "$main"
-xdotool key --clearmodifiers alt+t
-sleep 1
-xdotool key p
+tools p
 await 150 xdotool search --name "^Print$" || fail "the print dialog did not appear a third time"
-sleep 1
+sleep 0.3
 xdotool key Return
 await 100 test -s "$work/turned.pdf" || fail "the next Print forgot the file chosen before"
 await 50 pdfinfo "$work/turned.pdf" || fail "the second turned PDF is not readable"
 landscape "$work/turned.pdf" || fail "the next Print forgot the orientation chosen before"
 
 # Screen dump: a full path typed into the save dialog's name field, then Return.
-xdotool windowfocus --sync "$main"
-xdotool key --clearmodifiers alt+t
-sleep 0.5
-xdotool key s
+tools s
 await 150 xdotool search --name "^Save" || fail "the save dialog did not appear"
-sleep 0.5
-xdotool type --delay 20 "$work/shot"
+sleep 0.3
+xdotool type --delay 10 "$work/shot"
 xdotool key Return
 await 100 test -s "$work/shot.bmp" || fail "no bitmap was written (the default extension)"
-sleep 0.5
 size=$(stat -c %s "$work/shot.bmp")
 header=$(od -An -tu4 -j2 -N4 "$work/shot.bmp" | tr -d ' ')
 [ "$(head -c2 "$work/shot.bmp")" = "BM" ] || fail "the bitmap does not start with BM"
