@@ -62,7 +62,11 @@ std::string OpenFailureReason(int32_t code) {
 std::string WordNames(const std::vector<int>& words) {
     std::string names;
     for (int word : words) {
-        names += (names.empty() ? "" : " ") + std::string(kParameterTable[word].name);
+        // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string for an overlap.
+        if (!names.empty()) {
+            names += ' ';
+        }
+        names += kParameterTable[word].name;
     }
     return names;
 }
@@ -220,8 +224,10 @@ int ConfirmWords(const std::vector<int>& sent) {
         return kExitNoReply;
     }
     if (ParametersConfirmed() == 1) {
-        platform::PrintFormatted(stdout, "%s: %zu word%s sent and confirmed\n", portLabel.c_str(),
-                                 sent.size(), sent.size() == 1 ? "" : "s");
+        // %d rather than %zu: the Windows C runtime's printf, which the format check follows
+        // there, has no z.
+        platform::PrintFormatted(stdout, "%s: %d word%s sent and confirmed\n", portLabel.c_str(),
+                                 static_cast<int>(sent.size()), sent.size() == 1 ? "" : "s");
         return kExitOk;
     }
     Fail("%s: the device reports other words than were sent:", portLabel);

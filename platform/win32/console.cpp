@@ -14,9 +14,17 @@
 
 namespace platform {
 
+// The C runtime's own codes (a failed fwrite sets errno) must mean what the program's codes say.
+static_assert(kErrorNoEntry == ENOENT && kErrorAccessDenied == EACCES && kErrorBusy == EBUSY &&
+              kErrorNotTerminal == ENOTTY && kErrorInvalid == EINVAL &&
+              kErrorIsDirectory == EISDIR && kErrorBrokenPipe == EPIPE);
+
 namespace {
 
 std::atomic<EventHandle> stopEvent{nullptr};
+
+// ERROR_DIRECTORY_NOT_SUPPORTED, which MinGW-w64's headers do not name.
+constexpr DWORD kDirectoryNotSupported = 336;
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
     EventHandle event = stopEvent.load();
@@ -50,6 +58,14 @@ int32_t ErrorFromWin32(DWORD code) {
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
             return ENOSPC;
+        case ERROR_BROKEN_PIPE:  // the reading end of the pipe is closed
+        case ERROR_NO_DATA:      // the pipe is being closed
+            return kErrorBrokenPipe;
+        // An operation a folder does not support. ERROR_DIRECTORY is not among them: it says a
+        // name is not a valid folder, the opposite case. Opening a folder as a file answers
+        // "access denied"; the file functions ask for folders before they open.
+        case kDirectoryNotSupported:
+            return kErrorIsDirectory;
         case ERROR_NOT_ENOUGH_MEMORY:
         case ERROR_OUTOFMEMORY:
             return ENOMEM;
@@ -137,9 +153,14 @@ void PrintText(std::FILE* stream, std::string_view utf8) {
             std::wstring wide(static_cast<size_t>(length), L'\0');
             ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
             DWORD written = 0;
-            ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(length), &written, nullptr);
+            if (::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(length), &written,
+                                nullptr)) {
+                return;
+            }
         }
-        return;
+        // The console refused the text (closed, or the text did not convert): the C runtime
+        // gets the bytes instead, so a write that fails there too sets the stream's error
+        // indicator and errno, and the program sees the failure as with any other output.
     }
     std::fwrite(utf8.data(), 1, utf8.size(), stream);
 }
