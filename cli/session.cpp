@@ -1,6 +1,5 @@
 #include "cli/session.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -103,12 +102,12 @@ platform::MessageResult PrintMessage(platform::WindowHandle, const char* text, c
 }
 
 bool FlushOutput() {
-    errno = 0;
-    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
+    const int32_t error = platform::FlushText(stdout);
+    if (error == 0) {
         return true;
     }
     if (outputError == 0) {
-        outputError = errno != 0 ? errno : platform::kErrorInvalid;
+        outputError = error;
     }
     return false;
 }
