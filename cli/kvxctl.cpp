@@ -253,6 +253,9 @@ int Run(int argc, char** argv, std::string* command) {
             }
         }
     }
+    // Taken before anything is printed: it also makes a write into a pipe whose reader has gone
+    // fail as a write (reported, exit 1) rather than end the program without a word.
+    stopEvent = platform::StopSignalEvent();
     if (*command == "help") {
         if (args.size() > 1 || (args.size() == 1 && FindCommand(args[0]) == nullptr)) {
             return Usage("help takes one of the commands, not '" +
@@ -270,7 +273,6 @@ int Run(int argc, char** argv, std::string* command) {
     if (!ChoosePort(line.port)) {
         return kExitUsage;
     }
-    stopEvent = platform::StopSignalEvent();
     platform::EventHandle reply = platform::CreateEvent(true, false);
     if (stopEvent == nullptr || reply == nullptr) {
         Fail("the system refused an event");

@@ -1,6 +1,5 @@
 #include "cli/session.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -62,7 +61,11 @@ std::string OpenFailureReason(int32_t code) {
 std::string WordNames(const std::vector<int>& words) {
     std::string names;
     for (int word : words) {
-        names += (names.empty() ? "" : " ") + std::string(kParameterTable[word].name);
+        // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string for an overlap.
+        if (!names.empty()) {
+            names += ' ';
+        }
+        names += kParameterTable[word].name;
     }
     return names;
 }
@@ -99,12 +102,12 @@ platform::MessageResult PrintMessage(platform::WindowHandle, const char* text, c
 }
 
 bool FlushOutput() {
-    errno = 0;
-    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
+    const int32_t error = platform::FlushText(stdout);
+    if (error == 0) {
         return true;
     }
     if (outputError == 0) {
-        outputError = errno != 0 ? errno : platform::kErrorInvalid;
+        outputError = error;
     }
     return false;
 }
@@ -220,8 +223,10 @@ int ConfirmWords(const std::vector<int>& sent) {
         return kExitNoReply;
     }
     if (ParametersConfirmed() == 1) {
-        platform::PrintFormatted(stdout, "%s: %zu word%s sent and confirmed\n", portLabel.c_str(),
-                                 sent.size(), sent.size() == 1 ? "" : "s");
+        // %d rather than %zu: the Windows C runtime's printf, which the format check follows
+        // there, has no z.
+        platform::PrintFormatted(stdout, "%s: %d word%s sent and confirmed\n", portLabel.c_str(),
+                                 static_cast<int>(sent.size()), sent.size() == 1 ? "" : "s");
         return kExitOk;
     }
     Fail("%s: the device reports other words than were sent:", portLabel);

@@ -19,6 +19,10 @@ std::string Windows1252ToUtf8(std::string_view text);
 // Writes UTF-8 text to stdout or stderr so that the user sees its characters: a Windows console
 // gets it as UTF-16, anything else (a terminal, a file, a pipe) the bytes themselves.
 void PrintText(std::FILE* stream, std::string_view utf8);
+// Flushes what PrintText wrote to stream: 0, or the system error code of the first write to it
+// that failed, kErrorBrokenPipe when the reader of a pipe went away (which the Windows C runtime
+// cannot tell from other failures, so its errno is no help here).
+int32_t FlushText(std::FILE* stream);
 // printf through PrintText.
 void PrintFormatted(std::FILE* stream, const char* format, ...)
     __attribute__((format(printf, 2, 3)));

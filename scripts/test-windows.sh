@@ -132,18 +132,42 @@ run_both monitor monitor --csv --duration 3
 # The time column and how many lines fit into the run differ by nature, and a run may end
 # before the device's first peak report; but every kind of line Windows prints (the header,
 # values with and without peaks) must be one the Linux build prints too.
-monitor_lines() {
+monitor_lines() {  # monitor_lines NAME TIME-SED-EXPRESSION
   local a b
-  a=$(tr -d '\r' <"$scratch/monitor.win.out" | sed 's/^[0-9T:.+-]*,/T,/' | sort -u)
-  b=$(sed 's/^[0-9T:.+-]*,/T,/' "$scratch/monitor.linux.out" | sort -u)
+  a=$(tr -d '\r' <"$scratch/$1.win.out" | sed "$2" | sort -u)
+  b=$(sed "$2" "$scratch/$1.linux.out" | sort -u)
   [ "$(echo "$a" | wc -l)" -ge 2 ] && [ -z "$(comm -23 <(echo "$a") <(echo "$b"))" ] &&
-    exit_codes 0 monitor || { diff <(echo "$a") <(echo "$b"); false; }
+    exit_codes 0 "$1" || { diff <(echo "$a") <(echo "$b"); false; }
 }
-check "monitor --csv: the same kinds of lines" monitor_lines
+check "monitor --csv: the same kinds of lines" monitor_lines monitor 's/^[0-9T:.+-]*,/T,/'
 check "monitor --csv: local ISO times" \
   grep -Eq '^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}\.[0-9]{3}[+-][0-9]{2}:[0-9]{2},40,' \
   "$scratch/monitor.win.out"
 check "the same bytes on both lines" cmp "$scratch/wire-win.bin" "$scratch/wire-linux.bin"
+
+run_both monitor-json monitor --json --duration 2
+check "monitor --json: the same kinds of lines" monitor_lines monitor-json 's/^{"time": "[^"]*"/{"time": T/'
+
+# Output whose reader has gone: a failed write is an error (one line on stderr, exit 1), except
+# for a monitor, which simply ends. The pause lets the reader end before the program starts.
+closed_reader() {  # closed_reader NAME ARGS...
+  local name=$1
+  shift
+  (cd "$scratch/w" && { sleep 0.5; timeout 60 "$WINE" "$ctl_exe" --port COM5 "$@" \
+    2>"$scratch/$name.win.err"; } | true; echo "${PIPESTATUS[0]}" >"$scratch/$name.win.rc")
+  (cd "$scratch/l" && { sleep 0.5; timeout 60 "$ctl_linux" --port COM5 "$@" \
+    2>"$scratch/$name.linux.err"; } | true; echo "${PIPESTATUS[0]}" >"$scratch/$name.linux.rc")
+}
+stderr_lines() {  # stderr_lines COUNT NAME
+  [ "$(wc -l <"$scratch/$2.win.err")" = "$1" ] && [ "$(wc -l <"$scratch/$2.linux.err")" = "$1" ] ||
+    { cat "$scratch/$2.win.err" "$scratch/$2.linux.err"; false; }
+}
+closed_reader closed-help help read
+check "output to a closed pipe: exit 1" exit_codes 1 closed-help
+check "output to a closed pipe: one line on stderr" stderr_lines 1 closed-help
+closed_reader closed-monitor monitor --csv --duration 2
+check "monitor into a closed pipe: exit 0" exit_codes 0 closed-monitor
+check "monitor into a closed pipe: nothing on stderr" stderr_lines 0 closed-monitor
 
 # A busy port: another kvxctl of the same system holds it. Wine (8.0) lets a second Wine
 # process open a COM port that another holds without sharing, which Windows refuses with "access

@@ -58,4 +58,12 @@ void PrintText(std::FILE* stream, std::string_view utf8) {
     std::fwrite(utf8.data(), 1, utf8.size(), stream);
 }
 
+int32_t FlushText(std::FILE* stream) {
+    errno = 0;
+    if (std::fflush(stream) == 0 && std::ferror(stream) == 0) {
+        return 0;
+    }
+    return errno != 0 ? errno : kErrorInvalid;
+}
+
 }  // namespace platform

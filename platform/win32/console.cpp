@@ -14,9 +14,45 @@
 
 namespace platform {
 
+// The C runtime's own codes (a failed fwrite sets errno) must mean what the program's codes say.
+static_assert(kErrorNoEntry == ENOENT && kErrorAccessDenied == EACCES && kErrorBusy == EBUSY &&
+              kErrorNotTerminal == ENOTTY && kErrorInvalid == EINVAL &&
+              kErrorIsDirectory == EISDIR && kErrorBrokenPipe == EPIPE);
+
 namespace {
 
 std::atomic<EventHandle> stopEvent{nullptr};
+
+// The first failed write to stdout and stderr: the C runtime turns the system's reason for it
+// into errno EINVAL ("the pipe is being closed" has no errno of its own there), so the reason is
+// taken from the system at the write and kept until FlushText asks.
+std::atomic<int32_t> streamFailure[2] = {0, 0};
+
+std::atomic<int32_t>* FailureSlot(std::FILE* stream) {
+    return stream == stdout ? &streamFailure[0] : stream == stderr ? &streamFailure[1] : nullptr;
+}
+
+// Why the C runtime's write just failed: the system's code where it set one, else errno.
+int32_t FailureNow() {
+    const DWORD code = ::GetLastError();
+    return code != 0 ? ErrorFromWin32(code) : errno != 0 ? errno : kErrorInvalid;
+}
+
+// Writes through the C runtime and flushes at once, so a failure is seen while the system's
+// reason for it is still there.
+void WriteThrough(std::FILE* stream, std::string_view bytes) {
+    ::SetLastError(0);
+    errno = 0;
+    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    std::fflush(stream);
+    std::atomic<int32_t>* slot = FailureSlot(stream);
+    if (slot != nullptr && std::ferror(stream) != 0 && slot->load() == 0) {
+        slot->store(FailureNow());
+    }
+}
+
+// ERROR_DIRECTORY_NOT_SUPPORTED, which MinGW-w64's headers do not name.
+constexpr DWORD kDirectoryNotSupported = 336;
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
     EventHandle event = stopEvent.load();
@@ -50,6 +86,15 @@ int32_t ErrorFromWin32(DWORD code) {
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
             return ENOSPC;
+        case ERROR_BROKEN_PIPE:         // the reading end of the pipe is closed
+        case ERROR_NO_DATA:             // the pipe is being closed
+        case ERROR_PIPE_NOT_CONNECTED:  // nobody at the other end any more
+            return kErrorBrokenPipe;
+        // An operation a folder does not support. ERROR_DIRECTORY is not among them: it says a
+        // name is not a valid folder, the opposite case. Opening a folder as a file answers
+        // "access denied"; the file functions ask for folders before they open.
+        case kDirectoryNotSupported:
+            return kErrorIsDirectory;
         case ERROR_NOT_ENOUGH_MEMORY:
         case ERROR_OUTOFMEMORY:
             return ENOMEM;
@@ -137,11 +182,30 @@ void PrintText(std::FILE* stream, std::string_view utf8) {
             std::wstring wide(static_cast<size_t>(length), L'\0');
             ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
             DWORD written = 0;
-            ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(length), &written, nullptr);
+            if (::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(length), &written,
+                                nullptr)) {
+                return;
+            }
         }
-        return;
+        // The console refused the text (closed, or the text did not convert): the C runtime
+        // gets the bytes instead, so a write that fails there too sets the stream's error
+        // indicator, and the program sees the failure as with any other output.
     }
-    std::fwrite(utf8.data(), 1, utf8.size(), stream);
+    WriteThrough(stream, utf8);
+}
+
+int32_t FlushText(std::FILE* stream) {
+    ::SetLastError(0);
+    errno = 0;
+    const bool flushed = std::fflush(stream) == 0;
+    if (flushed && std::ferror(stream) == 0) {
+        return 0;
+    }
+    std::atomic<int32_t>* slot = FailureSlot(stream);
+    if (slot != nullptr && slot->load() != 0) {
+        return slot->load();
+    }
+    return flushed ? kErrorInvalid : FailureNow();
 }
 
 }  // namespace platform

@@ -72,8 +72,16 @@ bool ConfigureLine(HANDLE handle, int baud) {
 
 // Opens path exclusively and sets the line up. Returns the handle, or INVALID_HANDLE_VALUE with
 // nothing changed on the device and *error set to the reason.
+std::atomic<SerialOpenHook> openHook{nullptr};
+
 HANDLE OpenDevice(const std::wstring& path, int baud, DCB* savedLine, COMMTIMEOUTS* savedTimeouts,
                   int32_t* error) {
+    if (SerialOpenHook hook = openHook.load(std::memory_order_acquire)) {
+        if (const int32_t refusal = hook(Utf8FromWide(path).c_str())) {
+            *error = refusal;
+            return INVALID_HANDLE_VALUE;
+        }
+    }
     HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -178,6 +186,16 @@ std::string SerialPortNameOf(const char* text) {
 // the port exactly as the user gave it.
 std::string ResolveSerialPortName(const char* name) {
     return name == nullptr ? std::string() : std::string(name);
+}
+
+// Windows has no device permissions a user could be added to: a port is refused only because
+// another program holds it, which the error code says.
+SerialAccessDenial LastSerialAccessDenial() {
+    return SerialAccessDenial{false, false, {}};
+}
+
+void SetSerialOpenHook(SerialOpenHook hook) {
+    openHook.store(hook, std::memory_order_release);
 }
 
 SerialPortHandle OpenSerialPort(const char* name, int baud, int32_t* error) {

@@ -1,9 +1,12 @@
 // The platform core as every back end must behave, so the same tests run on Linux and, built by
-// the cross compiler, under Wine: events, files that refuse what is not a plain file, port names.
+// the cross compiler, under Wine: events, files that refuse what is not a plain file, replacing a
+// file whole or not at all, port names.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -107,6 +110,51 @@ TEST_F(PlatformFile, MissingFileAndFolderAreRefused) {
         Open(PathOf("folder"), platform::FileCreation::OpenAlways, false);
     EXPECT_EQ(folder.file, nullptr);
     EXPECT_NE(folder.error, 0);
+}
+
+TEST_F(PlatformFile, ReplacementStoresAllOrLeavesTheOldFileAndNoTemporary) {
+    const std::string path = PathOf("kept.par");
+    platform::FileOpenResult old = Open(path, platform::FileCreation::CreateAlways, false);
+    ASSERT_NE(old.file, nullptr);
+    ASSERT_EQ(platform::WriteFile(old.file, "old\0bytes", 9), 9);
+    ASSERT_EQ(platform::CloseFile(old.file), 0);
+    const auto contents = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const auto entries = [&] {
+        return std::distance(fs::directory_iterator(dir_), fs::directory_iterator());
+    };
+    // Written, then given up either way: the old bytes stay and nothing else is in the folder.
+    for (bool abandon : {true, false}) {
+        platform::FileOpenResult replace = platform::BeginReplaceFile(path.c_str());
+        ASSERT_NE(replace.file, nullptr) << abandon;
+        EXPECT_TRUE(replace.existed);
+        EXPECT_EQ(platform::WriteFile(replace.file, "new", 3), 3);
+        if (abandon) {
+            platform::AbandonReplaceFile(replace.file);
+        } else {
+            platform::CloseFile(replace.file);
+        }
+        EXPECT_EQ(contents(), std::string("old\0bytes", 9)) << abandon;
+        EXPECT_EQ(entries(), 1) << abandon;
+    }
+    platform::FileOpenResult holder = Open(path, platform::FileCreation::OpenExisting, true);
+    ASSERT_NE(holder.file, nullptr);
+    platform::FileOpenResult refused = platform::BeginReplaceFile(path.c_str());
+    EXPECT_EQ(refused.file, nullptr);
+    EXPECT_EQ(refused.error, platform::kErrorWouldBlock);
+    platform::CloseFile(holder.file);
+    EXPECT_EQ(platform::BeginReplaceFile(dir_.string().c_str()).error, platform::kErrorIsDirectory);
+    EXPECT_EQ(contents(), std::string("old\0bytes", 9));
+    EXPECT_EQ(entries(), 1);
+
+    platform::FileOpenResult replace = platform::BeginReplaceFile(path.c_str());
+    ASSERT_NE(replace.file, nullptr);
+    EXPECT_EQ(platform::WriteFile(replace.file, "new bytes", 9), 9);
+    EXPECT_EQ(platform::CommitReplaceFile(replace.file), 0);
+    EXPECT_EQ(contents(), "new bytes");
+    EXPECT_EQ(entries(), 1);
 }
 
 TEST(PlatformSerialPort, UserPortNamesAndAMissingPort) {
