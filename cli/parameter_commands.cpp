@@ -135,7 +135,7 @@ int CommandIdentity() {
         return kExitUsage;
     }
     if (!PollDevice()) {
-        return kExitNoReply;
+        return Interrupted() ? kExitInterrupted : kExitNoReply;
     }
     platform::PrintFormatted(stdout, "%s\n", IdentityText().c_str());
     return kExitOk;
@@ -146,7 +146,7 @@ int CommandRead(bool json, const char* savePath) {
         return kExitUsage;
     }
     if (!PollDevice()) {
-        return kExitNoReply;
+        return Interrupted() ? kExitInterrupted : kExitNoReply;
     }
     // Nothing more is wanted from the device: with the reader stopped, the table and the file
     // show the same reply. The time texts follow the device's own timer range.
@@ -225,7 +225,7 @@ int CommandSet(const std::vector<std::string>& arguments) {
         return kExitUsage;
     }
     if (!PollDevice()) {
-        return kExitNoReply;
+        return Interrupted() ? kExitInterrupted : kExitNoReply;
     }
     CopyDeviceToEdit();
     // The range first, as on the Setup page: the times already held are rescaled, and times

@@ -188,6 +188,19 @@ TEST_F(Kvxctl, NoReplyExits2AndAnInterruptedWriteExits130) {
     }
 }
 
+// Ctrl+C while kvxctl waits for the reply to its poll ends it at once, not after the 2 s.
+TEST_F(Kvxctl, CtrlCWhileWaitingForTheReplyEndsAtOnce) {
+    ASSERT_TRUE(sim.Start({"--ignore-polls"}));
+    Ctl run({"--port", sim.link, "read"}, work);
+    ASSERT_TRUE(WaitUntil([&] { return ReadBytes(sim.record).size() >= 6; }, 5000));
+    const auto asked = Clock::now();
+    kill(run.pid, SIGINT);
+    const CtlRun done = run.Finish();
+    EXPECT_EQ(done.exitCode, 130) << done.err;
+    EXPECT_LT(ElapsedMs(asked), 1000);
+    EXPECT_THAT(done.err, ::testing::Not(HasSubstr("no reply")));
+}
+
 TEST_F(Kvxctl, RefusedInputSendsNothing) {
     auto record = DistinctRecord("FROM FILE");
     WriteBytes(work / "short.kvx", std::vector<uint8_t>(record.begin(), record.begin() + 87));
