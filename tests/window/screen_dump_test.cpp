@@ -1,6 +1,6 @@
 // The screen dump: the description block at every display depth, files that Qt's own image
 // reader opens with the right pixels, and the failures a user meets, under the caption "Screen
-// Dump". The dump of the real window is saved under Xvfb (xvfb/print_and_dump.sh).
+// Dump". The dump of the real window is saved under Xvfb (xvfb/keyboard_file_load_test.cpp).
 #include "output/screen_dump.h"
 
 #include <QImage>
