@@ -14,7 +14,6 @@ class FailedSave : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetLinkState();
-        SetSettingsDefaults(settings);
         StartRecordingBoxes();
         for (int i = 0; i < kParameterCount; ++i) {
             parameterSet.deviceWords[i] = static_cast<uint16_t>(i + 1);

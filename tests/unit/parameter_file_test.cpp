@@ -13,7 +13,6 @@ class ParameterFile : public TempDirTest {
     void SetUp() override {
         TempDirTest::SetUp();
         ResetLinkState();
-        SetSettingsDefaults(settings);
         StartRecordingBoxes();
         path_ = PathOf("unit.KVX");
     }

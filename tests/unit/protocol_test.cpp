@@ -53,7 +53,6 @@ TEST_F(Protocol, ReceivedMessagesSetTheirValue) {
     };
     for (const auto& c : cases) {
         ResetLinkState();
-        liveValues.dUdtEvent = 0;
         Feed(c.bytes);
         EXPECT_EQ((liveValues.*c.field).load(), c.expected) << &c - cases;
         EXPECT_EQ(liveValues.linkTimeout.load(), c.taken ? 15 : 20);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "link/tx_ring.h"
 #include "output/trend_buffer.h"
 #include "params/parameter_set.h"
@@ -71,16 +73,26 @@ inline std::thread AnswerPoll(std::vector<uint16_t> reply) {
             Feed(Bytes(w));
     });
 }
-inline void ResetLinkState() {
+
+// Puts every process-wide record the window uses back into its start-up state. No link thread
+// runs between tests, so the records can simply be built anew.
+inline void ResetProgramState() {
+    auto renew = [](auto& record) {
+        std::destroy_at(&record);
+        std::construct_at(&record);
+    };
+    SetSettingsDefaults(settings);
     ResetProtocolState();
     ResetCommandQueue();
-    ResetTrendBuffer();
-    TakeAllTx();
+    renew(windowFlags);
+    renew(trendBuffer);
+    renew(parameterSet);
+    uint8_t drained[kTxRingSize];
+    while (TakeTxBytes(drained) > 0) {
+    }
+}
+// The same, for tests without a window.
+inline void ResetLinkState() {
+    ResetProgramState();
     SetInvalidateWindowHook(nullptr);
-    settings.rollIndex = 1;
-    settings.stopAtAlarm = 0;
-    windowFlags.panelRepaint = windowFlags.valuesChanged = windowFlags.confirmPending = 0;
-    windowFlags.alarmCountdown = 0;
-    for (int i = 0; i < kParameterCount; ++i)
-        parameterSet.deviceWords[i] = parameterSet.editWords[i] = 0;
 }

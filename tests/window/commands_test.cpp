@@ -3,6 +3,7 @@
 // parameter files through the file dialog hook, and failed settings saves.
 #include "app/commands.h"
 
+#include <gmock/gmock.h>
 #include <grp.h>
 #include <sys/stat.h>
 
@@ -97,7 +98,8 @@ TEST_F(Commands, AMissingPortIsReportedKeepsItsMarkAndIsTriedAgain) {
     EXPECT_EQ(boxes.size(), 2u);
 }
 
-// Tests run as root, whom no device refuses: the platform's open is told to refuse instead.
+// Tests run as root, whom no device refuses: the platform's open is told to refuse instead. The
+// message and stderr both name the device's group and what to do.
 int32_t RefuseForLackOfPermission(const char*) {
     return EACCES;
 }
@@ -117,15 +119,17 @@ TEST_F(Commands, APortRefusedForLackOfPermissionNamesTheGroupAndTheCure) {
     const struct {
         int language;
         mode_t mode;
-        std::string box;
+        std::string box, said;
     } cases[] = {
         {2027, 0660,
          "Comm Port occupied or non-existing\nNo permission: add your user to the group " + name +
-             ", then log in again.|Communication"},
+             ", then log in again.|Communication",
+         "add your user to the group " + name + " (sudo adduser $USER " + name + "), then log"},
         // Joining the group would not help: the line must not suggest it.
         {2227, 0600,
          "CommPort optaget eller ikke-eksisterende\nIngen adgang, heller ikke for gruppen " + name +
-             ": sp\xF8rg administratoren.|Kommunikation"},
+             ": sp\xF8rg administratoren.|Kommunikation",
+         "its group " + name + " may not use it either (mode 0600)"},
     };
     ASSERT_EQ(chmod(device.c_str(), 0660), 0);
     Start();  // COM1 at start-up, in English
@@ -134,7 +138,10 @@ TEST_F(Commands, APortRefusedForLackOfPermissionNamesTheGroupAndTheCure) {
         ASSERT_EQ(chmod(device.c_str(), c.mode), 0);
         Command(c.language);
         boxes.clear();
+        testing::internal::CaptureStderr();
         Command(settings.comPort.load() == 15 ? 2001 : 2005);  // the other of COM1 and COM5
+        EXPECT_THAT(testing::internal::GetCapturedStderr(),
+                    testing::HasSubstr("(" + device + "): permission denied; " + c.said));
         EXPECT_EQ(boxes, std::vector<std::string>{c.box}) << c.language;
     }
 }

@@ -36,14 +36,6 @@ class QuietTicks : public KvxWindowTest {
         }
     }
 
-    void Key(int key) {
-        platform::WindowMessage message{platform::MessageType::KeyDown};
-        message.key = key;
-        platform::SendWindowMessage(window, message);
-        message.type = platform::MessageType::KeyUp;
-        platform::SendWindowMessage(window, message);
-    }
-
     // What happens at ms: the device's messages as the reader thread hands them over, and the
     // user's commands and keys (then true).
     bool Script(int ms) {
@@ -70,10 +62,10 @@ class QuietTicks : public KvxWindowTest {
                 Feed({65000 + 13});
                 break;
             case 5800:
-                Key(platform::kKeyPause);
+                PressKey(Qt::Key_Pause);
                 return true;
             case 6000:
-                Key(platform::kKeySpace);
+                PressKey(Qt::Key_Space);
                 return true;
             default:
                 break;
