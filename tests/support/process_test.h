@@ -201,18 +201,6 @@ inline bool Reap(pid_t pid, int limitMs, int* status) {
     return WaitUntil([&] { return waitpid(pid, status, WNOHANG) == pid; }, limitMs);
 }
 
-// Runs a program to its end (at most limitMs); its exit status, -1 when it did not end normally.
-inline int RunToEnd(const std::vector<std::string>& args,
-                    const std::vector<std::string>& extraEnvironment, int limitMs = 20000) {
-    const pid_t pid = Spawn(args, ".", extraEnvironment);
-    int status = 0;
-    if (pid > 0 && !Reap(pid, limitMs, &status)) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // A child that is killed and reaped when the test leaves, whatever the outcome.
 struct Process {
     pid_t pid = -1;

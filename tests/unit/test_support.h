@@ -9,6 +9,7 @@
 
 #include "link/tx_ring.h"
 #include "output/trend_buffer.h"
+#include "params/parameter_file.h"
 #include "params/parameter_set.h"
 #include "platform/message_box.h"
 #include "records/settings.h"
@@ -91,7 +92,19 @@ inline void ResetProgramState() {
     while (TakeTxBytes(drained) > 0) {
     }
 }
-// The same, for tests without a window.
+// The device's identity text as a poll leaves it.
+inline void SetIdentity(const char* text) {
+    char identity[kIdentitySize] = {};
+    std::snprintf(identity, sizeof identity, "%s", text);
+    StoreIdentity(identity);
+}
+// The parameter file's record as a save would write it now.
+inline std::vector<uint8_t> ParameterRecord() {
+    std::vector<uint8_t> image(kParameterFileSize);
+    BuildParameterRecord(image.data());
+    return image;
+}
+// Tests without a window: the start-up state, and no window to tell of changes.
 inline void ResetLinkState() {
     ResetProgramState();
     SetInvalidateWindowHook(nullptr);

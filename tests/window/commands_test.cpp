@@ -53,11 +53,6 @@ class Commands : public KvxWindowTest {
         }
         return ports;
     }
-    static std::vector<uint8_t> Record() {
-        std::vector<uint8_t> image(kParameterFileSize);
-        BuildParameterRecord(image.data());
-        return image;
-    }
     // The device's copy as a load of DistinctRecord would leave it.
     static void FillDeviceCopy() {
         const std::vector<uint8_t> record = DistinctRecord("UNIT 42");
@@ -285,7 +280,7 @@ TEST_F(Commands, FilesThatCannotBeUsedChangeNothingAndSayWhy) {
         {kCmdSaveParameters, "", ""},
     };
     FillDeviceCopy();
-    const std::vector<uint8_t> before = Record();
+    const std::vector<uint8_t> before = ParameterRecord();
     for (const auto& c : cases) {
         boxes.clear();
         dialogAnswer = c.path.empty() ? "" : (dir / c.path).string();
@@ -293,7 +288,7 @@ TEST_F(Commands, FilesThatCannotBeUsedChangeNothingAndSayWhy) {
         EXPECT_EQ(boxes,
                   c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box})
             << c.path;
-        EXPECT_EQ(Record(), before) << c.path;
+        EXPECT_EQ(ParameterRecord(), before) << c.path;
         EXPECT_TRUE(CommandQueueEmpty()) << c.path;
         EXPECT_EQ(windowFlags.confirmPending.load(), 0) << c.path;
     }
@@ -305,7 +300,7 @@ TEST_F(Commands, SaveThenLoadGivesTheSameRecordAndReachesTheDeviceOneWordPerTick
     ASSERT_NE(Start(), nullptr);
     boxes.clear();
     FillDeviceCopy();
-    const std::vector<uint8_t> before = Record();
+    const std::vector<uint8_t> before = ParameterRecord();
     dialogAnswer = (dir / "load.KVX").string();
     Command(kCmdSaveParameters);
     EXPECT_EQ(kindSeen, platform::FileDialogKind::Save);
@@ -315,7 +310,7 @@ TEST_F(Commands, SaveThenLoadGivesTheSameRecordAndReachesTheDeviceOneWordPerTick
     Command(kCmdLoadParameters);
     EXPECT_EQ(kindSeen, platform::FileDialogKind::Open);
     EXPECT_TRUE(dialogSeen.createPrompt);
-    EXPECT_EQ(Record(), before);
+    EXPECT_EQ(ParameterRecord(), before);
     EXPECT_EQ(windowFlags.confirmPending.load(), 1);
     const std::vector<uint16_t> expected = LoadWords(before);
     for (size_t tick = 0; tick < expected.size(); ++tick) {

@@ -75,11 +75,6 @@ class Report : public KvxWindowTest {
         platform::SetPrintDialogHook(nullptr);
         KvxWindowTest::TearDown();
     }
-    void Identify(const char* text) {
-        char identity[kIdentitySize] = {};
-        std::snprintf(identity, sizeof identity, "%s", text);
-        StoreIdentity(identity);
-    }
 };
 
 TEST_F(Report, ListingHeaderAndPeaksInEveryLanguageAndBothLayouts) {
@@ -98,7 +93,7 @@ TEST_F(Report, ListingHeaderAndPeaksInEveryLanguageAndBothLayouts) {
         ASSERT_NE(Start(), nullptr);
         boxes.clear();  // the absent port
         settings.languageBase.store(static_cast<uint16_t>(c.language));
-        Identify("KVX-100 #42");
+        SetIdentity("KVX-100 #42");
         liveValues.maxPeak.store(87);
         liveValues.minPeak.store(12);
         liveValues.dPdtPeak.store(5);
@@ -160,7 +155,7 @@ TEST_F(Report, CurveAndLimitLinesInTheirColoursAtThreeUnitsPerPercent) {
     settings.rollIndex.store(0);  // one sample per measurement message
     ASSERT_NE(Start(), nullptr);
     boxes.clear();  // the absent port
-    Identify("KVX");
+    SetIdentity("KVX");
     for (auto [word, value] :
          {std::pair{limit1Mode, 1}, {limit1Setpoint, 40}, {limit2Mode, 2}, {limit2Setpoint, 80}}) {
         parameterSet.deviceWords[word].store(static_cast<uint16_t>(value));
