@@ -89,9 +89,8 @@ TEST(Program, HeldKeysActOnceOnARealXServer) {
 
 namespace {
 
-// A settings record whose every field differs from the defaults, reserved bytes included, so a
-// file written from anything but the record read shows. English, so the boxes carry the English
-// captions.
+// A settings record (English) unlike the defaults in every field, reserved bytes included, so a
+// file written from anything but the record read shows.
 std::vector<uint8_t> StoredSettings() {
     std::vector<uint8_t> record(280);
     for (size_t i = 0; i < record.size(); ++i) {
@@ -107,11 +106,9 @@ std::vector<uint8_t> StoredSettings() {
 
 }  // namespace
 
-// A termination signal ends it as by its close, in the running window and at the boxes that can
-// stand open at start-up: whether the port opens after the box (settings file unreadable) or is
-// held by another program (the line must then stay exactly as its holder has it). So does the X
-// server going away under the running window (signal 0 below), with status 1 and one line that
-// says why.
+// A termination signal ends it as its close does, running and at a start-up box (settings file
+// unreadable; port held by another program, whose line settings must stay). So does the X server
+// going away (signal 0 below), with status 1 and one line that says why.
 TEST(Program, TerminationSignalsAndALostDisplayEndItAsAClose) {
     if (!OnPath("Xvfb") || !OnPath("xdotool")) {
         GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";

@@ -29,13 +29,15 @@ struct RecordedBox {
     platform::MessageButtons buttons;
 };
 inline std::vector<RecordedBox> recordedBoxes;
+inline platform::MessageResult boxAnswer;  // what the user answers every box
 
-inline void StartRecordingBoxes() {
+inline void StartRecordingBoxes(platform::MessageResult answer = platform::MessageResult::Ok) {
     recordedBoxes.clear();
+    boxAnswer = answer;
     platform::SetMessageBoxHook([](const char* text, const char* caption,
                                    platform::MessageIcon icon, platform::MessageButtons buttons) {
         recordedBoxes.push_back({text, caption, icon, buttons});
-        return platform::MessageResult::Ok;
+        return boxAnswer;
     });
 }
 

@@ -1,6 +1,5 @@
-// The menu commands driven through the window procedure: ports and Auto connect against fake
-// devices on pseudo-terminals, the question before the parameter sheet, the language switch,
-// parameter files through the file dialog hook, and failed settings saves.
+// Menu commands through the window procedure: ports and Auto connect against fake devices, the
+// question before the sheet, the language switch, parameter files and failed settings saves.
 #include "app/commands.h"
 
 #include <gmock/gmock.h>
@@ -174,21 +173,8 @@ TEST_F(Commands, AutoConnectWithNoDeviceReopensThePreviousPortAndSaysSo) {
     EXPECT_EQ(platform::OpenSerialPort("COM2", 9600), nullptr) << "COM2 is not open again";
 }
 
-struct Question {
-    std::string text, caption;
-    platform::MessageIcon icon;
-    platform::MessageButtons buttons;
-};
-std::vector<Question> questions;
-
 TEST_F(Commands, ParametersAsksOnlyWhenNoDeviceAnswersAndOpensTheSheetOnYes) {
-    static platform::MessageResult answer;
     static int sheetsShown;
-    platform::SetMessageBoxHook([](const char* text, const char* caption,
-                                   platform::MessageIcon icon, platform::MessageButtons buttons) {
-        questions.push_back({text, caption, icon, buttons});
-        return answer;
-    });
     // The sheet is cancelled at once: the command must then arm nothing.
     platform::SetDialogShownHook([](platform::DialogHandle sheet) {
         ++sheetsShown;
@@ -207,23 +193,22 @@ TEST_F(Commands, ParametersAsksOnlyWhenNoDeviceAnswersAndOpensTheSheetOnYes) {
         FakeDevice device(true);
         SetPort(1, c.attached ? device.path() : (dir / "absent").string());
         ASSERT_NE(Start(), nullptr);
-        questions.clear();
-        answer = c.answer;
+        StartRecordingBoxes(c.answer);
         sheetsShown = 0;
         const auto start = Clock::now();
         Command(kCmdParameters);
         EXPECT_EQ(device.Received(),
                   c.attached ? std::vector<uint16_t>{CMD_POLL} : std::vector<uint16_t>{});
         if (c.attached) {
-            EXPECT_TRUE(questions.empty());
+            EXPECT_TRUE(recordedBoxes.empty());
         } else {
             EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1900));
-            ASSERT_EQ(questions.size(), 1u);
-            EXPECT_EQ(questions[0].text + "|" + questions[0].caption,
+            ASSERT_EQ(recordedBoxes.size(), 1u);
+            EXPECT_EQ(recordedBoxes[0].text + "|" + recordedBoxes[0].caption,
                       "Unit not connected. Parameters can not be send.\nContinue?|Korvex "
                       "Configuration tool");
-            EXPECT_EQ(questions[0].icon, platform::MessageIcon::Warning);
-            EXPECT_EQ(questions[0].buttons, platform::MessageButtons::YesNo);
+            EXPECT_EQ(recordedBoxes[0].icon, platform::MessageIcon::Warning);
+            EXPECT_EQ(recordedBoxes[0].buttons, platform::MessageButtons::YesNo);
         }
         EXPECT_EQ(sheetsShown, c.sheets);
         EXPECT_EQ(windowFlags.confirmPending.load(), 0);

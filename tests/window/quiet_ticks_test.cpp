@@ -1,8 +1,7 @@
-// The window sleeps while no tick could change anything. The same script (a device that talks,
-// falls silent, raises an alarm; roll changes; Pause and Space) runs twice on a clock of the
-// test's own, once with every tick delivered and once with the window free to sleep: the wire, the
-// client image and the ticks' counts must agree after every frame, and the second run must really
-// have slept.
+// The window sleeps while no tick could change anything. One script (a device that talks, falls
+// silent, raises an alarm; roll changes; Pause and Space) runs on a clock of the test's own with
+// every tick delivered, then free to sleep: wire, picture and tick counts must agree after every
+// frame, and the second run must really have slept.
 #include "window_fixture.h"
 
 namespace {

@@ -1,6 +1,5 @@
-// KVXMon under Xvfb at 100 %, 150 % and 200 % display scaling (QT_SCALE_FACTOR), looked at from
-// outside: the window comes up at the scaled size and lies on the screen. That its texts and
-// curve are drawn at the display's resolution is checked on the client image (DisplayRatio).
+// KVXMon under Xvfb at 100, 150 and 200 % scaling, seen from outside: the window comes up at the
+// scaled size on the screen. Its drawing at the display's resolution: DisplayRatio.
 #include <gtest/gtest.h>
 
 #include <cmath>

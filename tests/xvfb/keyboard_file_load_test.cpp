@@ -1,9 +1,7 @@
-// End to end through a real X server: kvxmon runs under Xvfb on a fake device (a pty) and is
-// driven by the keyboard alone through xdotool; what counts is what reaches the device's wire.
-// A parameter file loaded by Alt+F, L, a full path typed into the file name field and Return must
-// send its 22 words in the transfer order, followed by the poll that confirms them. In the
-// parameter sheet, the page keys must switch pages from a list without ever changing it. Print
-// and Screen dump from the Tools menu must write a report and a bitmap a later reader accepts.
+// kvxmon under Xvfb driven by the keyboard alone through xdotool: a file loaded by Alt+F, L, a
+// typed path and Return sends its 22 words in order and the confirming poll; the sheet's page keys
+// switch pages from a list without changing it; Print and Screen dump from the Tools menu write a
+// report and a bitmap a later reader accepts.
 #include <gtest/gtest.h>
 
 #include <cstdio>
