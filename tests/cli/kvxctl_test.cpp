@@ -383,16 +383,13 @@ TEST_F(Kvxctl, FailedOutputIsAnErrorButAClosedPipeEndsTheMonitorQuietly) {
         EXPECT_EQ(run.err, "kvxctl: cannot write the output: No space left on device\n");
     }
     int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    close(fds[0]);
-    Process monitor;
-    monitor.pid = Spawn({Program("KVXCTL_PATH", KVXCTL_BUILT), "--port", sim.link, "monitor"},
-                        work.path, {}, fds[1], -1);
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);  // no end of it in the child but its output
+    Ctl monitor({"--port", sim.link, "monitor"}, work, "/proc/self/fd/" + std::to_string(fds[1]));
+    close(fds[0]);  // the reader goes away
     close(fds[1]);
-    int status = 0;
-    ASSERT_TRUE(Reap(monitor.pid, 5000, &status));
-    monitor.pid = -1;
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const CtlRun run = monitor.Finish();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_LT(run.elapsedMs, 5000);
 }
 
 // Messages that reach kvxctl in one burst (here: the process stopped for 300 ms) are stamped by

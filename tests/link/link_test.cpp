@@ -1,6 +1,5 @@
-// The serial link against a fake device on a pseudo-terminal, whose bytes the test reads and
-// writes itself: the line settings, what reaches the parser and the wire, how promptly the link
-// stops, what it leaves behind, a device that goes and returns.
+// The serial link against a fake device whose bytes the test handles itself: line settings, parser
+// and wire, prompt stops, nothing left behind, a device that goes and returns.
 #include <gtest/gtest.h>
 
 #include <ctime>

@@ -34,9 +34,12 @@ TEST(Program, HeldKeysActOnceOnARealXServer) {
     ForgetDisplayAndPorts();
     XServer server;
     ASSERT_TRUE(server.Start("1280x800x24")) << "Xvfb did not start";
-    const std::vector<std::string> x = {"DISPLAY=" + server.display};
-    ASSERT_EQ(RunToEnd({"xset", "r", "on"}, x), 0);
-    ASSERT_EQ(RunToEnd({"xset", "r", "rate", "250", "30"}, x), 0);  // a desktop's usual repeat
+    // An X client on this server; its exit status.
+    auto x = [&server](const std::string& command) {
+        return std::system(("DISPLAY=" + server.display + " " + command).c_str());
+    };
+    ASSERT_EQ(x("xset r on"), 0);
+    ASSERT_EQ(x("xset r rate 250 30"), 0);  // a desktop's usual repeat
 
     FakeDevice device(false);
     device.measurement.store(20);
@@ -47,13 +50,13 @@ TEST(Program, HeldKeysActOnceOnARealXServer) {
                                 {"KVXMON_SCREENSHOT=" + shot, "KVXMON_SCREENSHOT_AFTER=6"});
     const std::string window = WaitForWindow(server.display, "Korvex Configuration tool");
     ASSERT_FALSE(window.empty()) << "the window did not appear: " << ReadText(dir / "log");
-    ASSERT_EQ(RunToEnd({"xdotool", "windowfocus", "--sync", window}, x), 0);
+    ASSERT_EQ(x("xdotool windowfocus --sync " + window), 0);
     SleepMs(300);
 
-    auto hold = [&x](const char* key) {
-        ASSERT_EQ(RunToEnd({"xdotool", "keydown", key}, x), 0);
+    auto hold = [&x](const std::string& key) {
+        ASSERT_EQ(x("xdotool keydown " + key), 0);
         SleepMs(800);  // some 15 repeats
-        ASSERT_EQ(RunToEnd({"xdotool", "keyup", key}, x), 0);
+        ASSERT_EQ(x("xdotool keyup " + key), 0);
         SleepMs(200);
     };
     // One hold of Pause freezes the graph: the higher values that follow are never drawn.
@@ -86,9 +89,8 @@ TEST(Program, HeldKeysActOnceOnARealXServer) {
 
 namespace {
 
-// A settings record whose every field differs from the defaults, reserved bytes included, so a
-// file written from anything but the record read shows. English, so the boxes carry the English
-// captions.
+// A settings record (English) unlike the defaults in every field, reserved bytes included, so a
+// file written from anything but the record read shows.
 std::vector<uint8_t> StoredSettings() {
     std::vector<uint8_t> record(280);
     for (size_t i = 0; i < record.size(); ++i) {
@@ -104,11 +106,9 @@ std::vector<uint8_t> StoredSettings() {
 
 }  // namespace
 
-// A termination signal ends it as by its close, in the running window and at the boxes that can
-// stand open at start-up: whether the port opens after the box (settings file unreadable) or is
-// held by another program (the line must then stay exactly as its holder has it). So does the X
-// server going away under the running window (signal 0 below), with status 1 and one line that
-// says why.
+// A termination signal ends it as its close does, running and at a start-up box (settings file
+// unreadable; port held by another program, whose line settings must stay). So does the X server
+// going away (signal 0 below), with status 1 and one line that says why.
 TEST(Program, TerminationSignalsAndALostDisplayEndItAsAClose) {
     if (!OnPath("Xvfb") || !OnPath("xdotool")) {
         GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";

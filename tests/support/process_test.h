@@ -121,9 +121,8 @@ inline std::vector<std::string> FolderNames(const std::string& folder) {
     return names;
 }
 
-// A small tmpfs of its own, for saves onto a full disc: the test puts its files there, then
-// fills the rest. Unmounted when the test leaves. Mounting needs root (CAP_SYS_ADMIN); where it
-// is refused, mounted is false and the test skips.
+// A small tmpfs of its own for saves onto a full disc (Fill), unmounted when the test leaves.
+// Mounting needs root (CAP_SYS_ADMIN); where it is refused, mounted is false.
 struct FullDisk {
     TempFolder folder;
     bool mounted =
@@ -161,10 +160,9 @@ struct FileSizeLimit {
     }
 };
 
-// Starts args[0] (a path, or a name looked up on PATH) in folder with this process's environment
-// plus extra (given first, so its entries win), its stdout and stderr on the given descriptors
-// when not -1; -1 when it could not be started. The child is killed when the test process ends,
-// however it ends, so a failed or killed test leaves no kvxsim, Xvfb or kvxmon behind.
+// Starts args[0] (a path, or a name on PATH) in folder, extra settings winning over this process's
+// environment, stdout and stderr on the descriptors not -1; -1 when it could not. The child dies
+// with the test process however that ends, so a failed or killed test leaves no child behind.
 inline pid_t Spawn(std::vector<std::string> args, const std::string& folder,
                    const std::vector<std::string>& extraEnvironment, int outFd = -1,
                    int errFd = -1) {
@@ -199,18 +197,6 @@ inline pid_t Spawn(std::vector<std::string> args, const std::string& folder,
 // Reaps the child; true with its status when it ended within limitMs.
 inline bool Reap(pid_t pid, int limitMs, int* status) {
     return WaitUntil([&] { return waitpid(pid, status, WNOHANG) == pid; }, limitMs);
-}
-
-// Runs a program to its end (at most limitMs); its exit status, -1 when it did not end normally.
-inline int RunToEnd(const std::vector<std::string>& args,
-                    const std::vector<std::string>& extraEnvironment, int limitMs = 20000) {
-    const pid_t pid = Spawn(args, ".", extraEnvironment);
-    int status = 0;
-    if (pid > 0 && !Reap(pid, limitMs, &status)) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A child that is killed and reaped when the test leaves, whatever the outcome.
@@ -364,11 +350,9 @@ inline std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-#ifdef KVXMON_BUILT
-// kvxmon on an X server in folder, with a home and runtime folder of its own and COM1 on port;
-// extra settings win. Its stdout and stderr go to folder/log. In the sanitizer builds the exit
-// status includes the leak check; the font library and the D-Bus connection of Qt's X platform
-// keep their buffers for the life of the process, which is no leak of ours.
+// kvxmon on an X server in folder (its home too), COM1 on port, extra settings winning, output in
+// folder/log. The leak check of the sanitizer builds ignores the buffers the font library and
+// Qt's D-Bus connection keep for the life of the process.
 inline pid_t StartKvxmonOnX(const std::string& display, const std::string& port,
                             const TempFolder& folder, std::vector<std::string> extra = {}) {
     std::filesystem::create_directories(folder / "runtime");
@@ -383,7 +367,6 @@ inline pid_t StartKvxmonOnX(const std::string& display, const std::string& port,
     close(log);
     return pid;
 }
-#endif
 // The id of the first visible window on display whose whole title is title; "" after limitMs.
 inline std::string WaitForWindow(const std::string& display, const std::string& title,
                                  int limitMs = 15000) {
@@ -398,7 +381,6 @@ inline std::string WaitForWindow(const std::string& display, const std::string& 
     return id.substr(0, id.find('\n'));
 }
 
-#ifdef KVXSIM_BUILT
 // A running kvxsim (KVXSIM_PATH when set), reached through the symlink it keeps to its device.
 struct Kvxsim {
     pid_t pid = -1;
@@ -423,4 +405,3 @@ struct Kvxsim {
     }
     ~Kvxsim() { Stop(); }
 };
-#endif

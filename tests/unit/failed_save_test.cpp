@@ -1,6 +1,5 @@
-// Saves that fail on a full disc or half-way through a write: the old file keeps every byte and
-// nothing new is left in its folder. Saves that succeed keep the old file's mode, its link and
-// the settings file's bytes beyond its record.
+// Saves failing on a full disc or half-way leave the old file whole and nothing new beside it;
+// saves that succeed keep the old file's mode, its link and the settings file's bytes beyond.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -14,7 +13,6 @@ class FailedSave : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetLinkState();
-        SetSettingsDefaults(settings);
         StartRecordingBoxes();
         for (int i = 0; i < kParameterCount; ++i) {
             parameterSet.deviceWords[i] = static_cast<uint16_t>(i + 1);

@@ -13,7 +13,6 @@ class ParameterFile : public TempDirTest {
     void SetUp() override {
         TempDirTest::SetUp();
         ResetLinkState();
-        SetSettingsDefaults(settings);
         StartRecordingBoxes();
         path_ = PathOf("unit.KVX");
     }
@@ -21,16 +20,11 @@ class ParameterFile : public TempDirTest {
         platform::SetMessageBoxHook(nullptr);
         TempDirTest::TearDown();
     }
-    static std::vector<uint8_t> Record() {
-        std::vector<uint8_t> image(kParameterFileSize);
-        BuildParameterRecord(image.data());
-        return image;
-    }
     std::string path_;
 };
 
 TEST_F(ParameterFile, SaveThenLoadGivesTheSameBytes) {
-    EXPECT_EQ(Record(), std::vector<uint8_t>(kParameterFileSize, 0));  // before any report
+    EXPECT_EQ(ParameterRecord(), std::vector<uint8_t>(kParameterFileSize, 0));  // before any report
     for (int i = 0; i < kParameterCount; ++i) {
         parameterSet.deviceWords[i] = static_cast<uint16_t>(kParameterTable[i].bandSpan - 1);
     }
@@ -39,7 +33,7 @@ TEST_F(ParameterFile, SaveThenLoadGivesTheSameBytes) {
         liveValues.identity[i] = text[i];
     }
     parameterSet.editWords[limit1Setpoint] = 55;  // the edit copy is never saved
-    const std::vector<uint8_t> before = Record();
+    const std::vector<uint8_t> before = ParameterRecord();
     WriteBytes(path_, std::vector<uint8_t>(500, 0xEE));  // an existing longer file is replaced
 
     ASSERT_EQ(WriteParameterFile(path_.c_str()), 0);
@@ -54,7 +48,7 @@ TEST_F(ParameterFile, SaveThenLoadGivesTheSameBytes) {
     file.resize(120, 0xFF);  // a longer file loads its first 88 bytes
     WriteBytes(path_, file);
     ASSERT_EQ(ReadParameterFile(path_.c_str()), 0);
-    EXPECT_EQ(Record(), before);
+    EXPECT_EQ(ParameterRecord(), before);
     EXPECT_TRUE(recordedBoxes.empty());
 }
 

@@ -6,17 +6,7 @@
 
 namespace {
 
-class ParameterSetTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        for (int i = 0; i < kParameterCount; ++i) {
-            parameterSet.deviceWords[i] = 0;
-            parameterSet.editWords[i] = 0;
-        }
-    }
-};
-
-TEST_F(ParameterSetTest, ParseTimeText) {
+TEST(ParameterSetTest, ParseTimeText) {
     const struct {
         uint16_t range;
         const char* text;
@@ -38,7 +28,7 @@ TEST_F(ParameterSetTest, ParseTimeText) {
     EXPECT_EQ(ParseTimeText("12.345678", 4), 1230);  // only the given length counts
 }
 
-TEST_F(ParameterSetTest, RescaleTimes) {
+TEST(ParameterSetTest, RescaleTimes) {
     parameterSet.editWords[limit1Tr] = 8000;
     parameterSet.editWords[limit2Tr] = 123;
     parameterSet.editWords[ts] = 65535;  // a device value far out of range must not wrap

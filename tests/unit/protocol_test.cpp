@@ -53,17 +53,15 @@ TEST_F(Protocol, ReceivedMessagesSetTheirValue) {
     };
     for (const auto& c : cases) {
         ResetLinkState();
-        liveValues.dUdtEvent = 0;
         Feed(c.bytes);
         EXPECT_EQ((liveValues.*c.field).load(), c.expected) << &c - cases;
         EXPECT_EQ(liveValues.linkTimeout.load(), c.taken ? 15 : 20);
     }
 }
 
-// Any one bit of a long message flipped on the line: the message is dropped (the checksum, a lost
-// carriage return or a zero byte), never taken for another value. Every message that passes its
-// checksum reloads the link timeout, so the timeout shows whether one was taken. Every seventh
-// value keeps it quick while each nibble still takes every value.
+// Any one bit of a long message flipped on the line: the message is dropped, never taken for
+// another value (a taken message reloads the link timeout). Every seventh value keeps it quick
+// while each nibble still takes every value.
 TEST_F(Protocol, ASingleFlippedBitIsNeverTakenForAValue) {
     int taken = 0;
     for (uint32_t v = 0; v <= 0xFFFF; v += 7) {

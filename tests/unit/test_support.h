@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "link/tx_ring.h"
 #include "output/trend_buffer.h"
+#include "params/parameter_file.h"
 #include "params/parameter_set.h"
 #include "platform/message_box.h"
 #include "records/settings.h"
@@ -26,13 +29,15 @@ struct RecordedBox {
     platform::MessageButtons buttons;
 };
 inline std::vector<RecordedBox> recordedBoxes;
+inline platform::MessageResult boxAnswer;  // what the user answers every box
 
-inline void StartRecordingBoxes() {
+inline void StartRecordingBoxes(platform::MessageResult answer = platform::MessageResult::Ok) {
     recordedBoxes.clear();
+    boxAnswer = answer;
     platform::SetMessageBoxHook([](const char* text, const char* caption,
                                    platform::MessageIcon icon, platform::MessageButtons buttons) {
         recordedBoxes.push_back({text, caption, icon, buttons});
-        return platform::MessageResult::Ok;
+        return boxAnswer;
     });
 }
 
@@ -71,16 +76,38 @@ inline std::thread AnswerPoll(std::vector<uint16_t> reply) {
             Feed(Bytes(w));
     });
 }
-inline void ResetLinkState() {
+
+// Puts every process-wide record the window uses back into its start-up state. No link thread
+// runs between tests, so the records can simply be built anew.
+inline void ResetProgramState() {
+    auto renew = [](auto& record) {
+        std::destroy_at(&record);
+        std::construct_at(&record);
+    };
+    SetSettingsDefaults(settings);
     ResetProtocolState();
     ResetCommandQueue();
-    ResetTrendBuffer();
-    TakeAllTx();
+    renew(windowFlags);
+    renew(trendBuffer);
+    renew(parameterSet);
+    uint8_t drained[kTxRingSize];
+    while (TakeTxBytes(drained) > 0) {
+    }
+}
+// The device's identity text as a poll leaves it.
+inline void SetIdentity(const char* text) {
+    char identity[kIdentitySize] = {};
+    std::snprintf(identity, sizeof identity, "%s", text);
+    StoreIdentity(identity);
+}
+// The parameter file's record as a save would write it now.
+inline std::vector<uint8_t> ParameterRecord() {
+    std::vector<uint8_t> image(kParameterFileSize);
+    BuildParameterRecord(image.data());
+    return image;
+}
+// Tests without a window: the start-up state, and no window to tell of changes.
+inline void ResetLinkState() {
+    ResetProgramState();
     SetInvalidateWindowHook(nullptr);
-    settings.rollIndex = 1;
-    settings.stopAtAlarm = 0;
-    windowFlags.panelRepaint = windowFlags.valuesChanged = windowFlags.confirmPending = 0;
-    windowFlags.alarmCountdown = 0;
-    for (int i = 0; i < kParameterCount; ++i)
-        parameterSet.deviceWords[i] = parameterSet.editWords[i] = 0;
 }

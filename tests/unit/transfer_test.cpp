@@ -9,7 +9,6 @@ class Transfer : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetLinkState();
-        settings.languageBase = 0;
         StartRecordingBoxes();
         replyEvent = platform::CreateEvent(true, false);
     }

@@ -1,8 +1,8 @@
-// The menu commands driven through the window procedure: ports and Auto connect against fake
-// devices on pseudo-terminals, the question before the parameter sheet, the language switch,
-// parameter files through the file dialog hook, and failed settings saves.
+// Menu commands through the window procedure: ports and Auto connect against fake devices, the
+// question before the sheet, the language switch, parameter files and failed settings saves.
 #include "app/commands.h"
 
+#include <gmock/gmock.h>
 #include <grp.h>
 #include <sys/stat.h>
 
@@ -52,11 +52,6 @@ class Commands : public KvxWindowTest {
         }
         return ports;
     }
-    static std::vector<uint8_t> Record() {
-        std::vector<uint8_t> image(kParameterFileSize);
-        BuildParameterRecord(image.data());
-        return image;
-    }
     // The device's copy as a load of DistinctRecord would leave it.
     static void FillDeviceCopy() {
         const std::vector<uint8_t> record = DistinctRecord("UNIT 42");
@@ -97,7 +92,8 @@ TEST_F(Commands, AMissingPortIsReportedKeepsItsMarkAndIsTriedAgain) {
     EXPECT_EQ(boxes.size(), 2u);
 }
 
-// Tests run as root, whom no device refuses: the platform's open is told to refuse instead.
+// Tests run as root, whom no device refuses: the platform's open is told to refuse instead. The
+// message and stderr both name the device's group and what to do.
 int32_t RefuseForLackOfPermission(const char*) {
     return EACCES;
 }
@@ -117,15 +113,17 @@ TEST_F(Commands, APortRefusedForLackOfPermissionNamesTheGroupAndTheCure) {
     const struct {
         int language;
         mode_t mode;
-        std::string box;
+        std::string box, said;
     } cases[] = {
         {2027, 0660,
          "Comm Port occupied or non-existing\nNo permission: add your user to the group " + name +
-             ", then log in again.|Communication"},
+             ", then log in again.|Communication",
+         "add your user to the group " + name + " (sudo adduser $USER " + name + "), then log"},
         // Joining the group would not help: the line must not suggest it.
         {2227, 0600,
          "CommPort optaget eller ikke-eksisterende\nIngen adgang, heller ikke for gruppen " + name +
-             ": sp\xF8rg administratoren.|Kommunikation"},
+             ": sp\xF8rg administratoren.|Kommunikation",
+         "its group " + name + " may not use it either (mode 0600)"},
     };
     ASSERT_EQ(chmod(device.c_str(), 0660), 0);
     Start();  // COM1 at start-up, in English
@@ -134,7 +132,10 @@ TEST_F(Commands, APortRefusedForLackOfPermissionNamesTheGroupAndTheCure) {
         ASSERT_EQ(chmod(device.c_str(), c.mode), 0);
         Command(c.language);
         boxes.clear();
+        testing::internal::CaptureStderr();
         Command(settings.comPort.load() == 15 ? 2001 : 2005);  // the other of COM1 and COM5
+        EXPECT_THAT(testing::internal::GetCapturedStderr(),
+                    testing::HasSubstr("(" + device + "): permission denied; " + c.said));
         EXPECT_EQ(boxes, std::vector<std::string>{c.box}) << c.language;
     }
 }
@@ -172,21 +173,8 @@ TEST_F(Commands, AutoConnectWithNoDeviceReopensThePreviousPortAndSaysSo) {
     EXPECT_EQ(platform::OpenSerialPort("COM2", 9600), nullptr) << "COM2 is not open again";
 }
 
-struct Question {
-    std::string text, caption;
-    platform::MessageIcon icon;
-    platform::MessageButtons buttons;
-};
-std::vector<Question> questions;
-
 TEST_F(Commands, ParametersAsksOnlyWhenNoDeviceAnswersAndOpensTheSheetOnYes) {
-    static platform::MessageResult answer;
     static int sheetsShown;
-    platform::SetMessageBoxHook([](const char* text, const char* caption,
-                                   platform::MessageIcon icon, platform::MessageButtons buttons) {
-        questions.push_back({text, caption, icon, buttons});
-        return answer;
-    });
     // The sheet is cancelled at once: the command must then arm nothing.
     platform::SetDialogShownHook([](platform::DialogHandle sheet) {
         ++sheetsShown;
@@ -205,23 +193,22 @@ TEST_F(Commands, ParametersAsksOnlyWhenNoDeviceAnswersAndOpensTheSheetOnYes) {
         FakeDevice device(true);
         SetPort(1, c.attached ? device.path() : (dir / "absent").string());
         ASSERT_NE(Start(), nullptr);
-        questions.clear();
-        answer = c.answer;
+        StartRecordingBoxes(c.answer);
         sheetsShown = 0;
         const auto start = Clock::now();
         Command(kCmdParameters);
         EXPECT_EQ(device.Received(),
                   c.attached ? std::vector<uint16_t>{CMD_POLL} : std::vector<uint16_t>{});
         if (c.attached) {
-            EXPECT_TRUE(questions.empty());
+            EXPECT_TRUE(recordedBoxes.empty());
         } else {
             EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1900));
-            ASSERT_EQ(questions.size(), 1u);
-            EXPECT_EQ(questions[0].text + "|" + questions[0].caption,
+            ASSERT_EQ(recordedBoxes.size(), 1u);
+            EXPECT_EQ(recordedBoxes[0].text + "|" + recordedBoxes[0].caption,
                       "Unit not connected. Parameters can not be send.\nContinue?|Korvex "
                       "Configuration tool");
-            EXPECT_EQ(questions[0].icon, platform::MessageIcon::Warning);
-            EXPECT_EQ(questions[0].buttons, platform::MessageButtons::YesNo);
+            EXPECT_EQ(recordedBoxes[0].icon, platform::MessageIcon::Warning);
+            EXPECT_EQ(recordedBoxes[0].buttons, platform::MessageButtons::YesNo);
         }
         EXPECT_EQ(sheetsShown, c.sheets);
         EXPECT_EQ(windowFlags.confirmPending.load(), 0);
@@ -278,7 +265,7 @@ TEST_F(Commands, FilesThatCannotBeUsedChangeNothingAndSayWhy) {
         {kCmdSaveParameters, "", ""},
     };
     FillDeviceCopy();
-    const std::vector<uint8_t> before = Record();
+    const std::vector<uint8_t> before = ParameterRecord();
     for (const auto& c : cases) {
         boxes.clear();
         dialogAnswer = c.path.empty() ? "" : (dir / c.path).string();
@@ -286,7 +273,7 @@ TEST_F(Commands, FilesThatCannotBeUsedChangeNothingAndSayWhy) {
         EXPECT_EQ(boxes,
                   c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box})
             << c.path;
-        EXPECT_EQ(Record(), before) << c.path;
+        EXPECT_EQ(ParameterRecord(), before) << c.path;
         EXPECT_TRUE(CommandQueueEmpty()) << c.path;
         EXPECT_EQ(windowFlags.confirmPending.load(), 0) << c.path;
     }
@@ -298,7 +285,7 @@ TEST_F(Commands, SaveThenLoadGivesTheSameRecordAndReachesTheDeviceOneWordPerTick
     ASSERT_NE(Start(), nullptr);
     boxes.clear();
     FillDeviceCopy();
-    const std::vector<uint8_t> before = Record();
+    const std::vector<uint8_t> before = ParameterRecord();
     dialogAnswer = (dir / "load.KVX").string();
     Command(kCmdSaveParameters);
     EXPECT_EQ(kindSeen, platform::FileDialogKind::Save);
@@ -308,7 +295,7 @@ TEST_F(Commands, SaveThenLoadGivesTheSameRecordAndReachesTheDeviceOneWordPerTick
     Command(kCmdLoadParameters);
     EXPECT_EQ(kindSeen, platform::FileDialogKind::Open);
     EXPECT_TRUE(dialogSeen.createPrompt);
-    EXPECT_EQ(Record(), before);
+    EXPECT_EQ(ParameterRecord(), before);
     EXPECT_EQ(windowFlags.confirmPending.load(), 1);
     const std::vector<uint16_t> expected = LoadWords(before);
     for (size_t tick = 0; tick < expected.size(); ++tick) {

@@ -1,7 +1,6 @@
-// The one fake device on a pseudo-terminal. Listening, it records every whole message the program
-// sends, stores the parameter words it is sent, (when told to answer) replies to a poll with its
-// words 1..21 and then word 0, as a Korvex does, and can stream a measurement. Not listening, the
-// test reads and writes the raw bytes itself.
+// The fake device on a pseudo-terminal. Listening, it records every whole message, keeps the
+// words it is sent, answers a poll (when told to) with words 1..21 then 0 as a Korvex does and can
+// stream a measurement; not listening, the test reads and writes the raw bytes itself.
 #pragma once
 
 #include <termios.h>
@@ -15,7 +14,6 @@
 class FakeDevice {
   public:
     explicit FakeDevice(bool answerPolls, bool listen = true) : answerPolls_(answerPolls) {
-        // The slave stays open, so the line never hangs up while the program has it closed.
         opened_ = OpenPty(master_, slave_, path_);
         if (opened_ && listen) {
             thread_ = std::thread([this] { Run(); });

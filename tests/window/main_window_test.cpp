@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "fake_device.h"
 #include "link/serial_link.h"
 #include "window_fixture.h"
 
@@ -50,9 +51,8 @@ TEST_F(MainWindow, MenuClicksMoveOnlyTheMarksTheProgramSetsAndSave) {
 }
 
 TEST_F(MainWindow, CloseSavesAndReleasesTheLinkExitDoesNotSave) {
-    int master = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
-    setenv("KVXMON_COM1", ptsname(master), 1);
+    FakeDevice device(false, false);
+    setenv("KVXMON_COM1", device.path().c_str(), 1);
     for (bool close : {true, false}) {
         ASSERT_NE(Start(), nullptr);
         EXPECT_TRUE(boxes.empty());
@@ -71,7 +71,6 @@ TEST_F(MainWindow, CloseSavesAndReleasesTheLinkExitDoesNotSave) {
         ASSERT_EQ(OpenLink(1, 9600), 1);
         CloseLink();
     }
-    close(master);
 }
 
 TEST_F(MainWindow, SettingsFileThatIsAFifoIsReportedNotWaitedFor) {

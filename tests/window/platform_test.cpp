@@ -6,8 +6,8 @@
 #include <QTimer>
 
 #include "platform/message_box.h"
-#include "platform/window.h"
 #include "platform/qt/window_widgets.h"
+#include "platform/window.h"
 
 using namespace platform;
 

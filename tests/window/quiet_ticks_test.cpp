@@ -1,8 +1,7 @@
-// The window sleeps while no tick could change anything. The same script (a device that talks,
-// falls silent, raises an alarm; roll changes; Pause and Space) runs twice on a clock of the
-// test's own, once with every tick delivered and once with the window free to sleep: the wire, the
-// client image and the ticks' counts must agree after every frame, and the second run must really
-// have slept.
+// The window sleeps while no tick could change anything. One script (a device that talks, falls
+// silent, raises an alarm; roll changes; Pause and Space) runs on a clock of the test's own with
+// every tick delivered, then free to sleep: wire, picture and tick counts must agree after every
+// frame, and the second run must really have slept.
 #include "window_fixture.h"
 
 namespace {
@@ -36,14 +35,6 @@ class QuietTicks : public KvxWindowTest {
         }
     }
 
-    void Key(int key) {
-        platform::WindowMessage message{platform::MessageType::KeyDown};
-        message.key = key;
-        platform::SendWindowMessage(window, message);
-        message.type = platform::MessageType::KeyUp;
-        platform::SendWindowMessage(window, message);
-    }
-
     // What happens at ms: the device's messages as the reader thread hands them over, and the
     // user's commands and keys (then true).
     bool Script(int ms) {
@@ -70,10 +61,10 @@ class QuietTicks : public KvxWindowTest {
                 Feed({65000 + 13});
                 break;
             case 5800:
-                Key(platform::kKeyPause);
+                PressKey(Qt::Key_Pause);
                 return true;
             case 6000:
-                Key(platform::kKeySpace);
+                PressKey(Qt::Key_Space);
                 return true;
             default:
                 break;

@@ -75,23 +75,6 @@ class Report : public KvxWindowTest {
         platform::SetPrintDialogHook(nullptr);
         KvxWindowTest::TearDown();
     }
-    void SetWords(std::initializer_list<std::pair<int, int>> words) {
-        for (auto [index, value] : words) {
-            parameterSet.deviceWords[index].store(static_cast<uint16_t>(value));
-        }
-    }
-    // The printed page as a picture, dpi dots per inch, without smoothing.
-    QImage Page(int dpi) {
-        const std::string png = (dir / "page").string();
-        Shell("pdftoppm -r " + std::to_string(dpi) + " -aa no -aaVector no -singlefile -png " +
-              pdfTarget + " " + png);
-        return QImage(QString::fromStdString(png + ".png"));
-    }
-    void Identify(const char* text) {
-        char identity[kIdentitySize] = {};
-        std::snprintf(identity, sizeof identity, "%s", text);
-        StoreIdentity(identity);
-    }
 };
 
 TEST_F(Report, ListingHeaderAndPeaksInEveryLanguageAndBothLayouts) {
@@ -110,7 +93,7 @@ TEST_F(Report, ListingHeaderAndPeaksInEveryLanguageAndBothLayouts) {
         ASSERT_NE(Start(), nullptr);
         boxes.clear();  // the absent port
         settings.languageBase.store(static_cast<uint16_t>(c.language));
-        Identify("KVX-100 #42");
+        SetIdentity("KVX-100 #42");
         liveValues.maxPeak.store(87);
         liveValues.minPeak.store(12);
         liveValues.dPdtPeak.store(5);
@@ -172,8 +155,11 @@ TEST_F(Report, CurveAndLimitLinesInTheirColoursAtThreeUnitsPerPercent) {
     settings.rollIndex.store(0);  // one sample per measurement message
     ASSERT_NE(Start(), nullptr);
     boxes.clear();  // the absent port
-    Identify("KVX");
-    SetWords({{limit1Mode, 1}, {limit1Setpoint, 40}, {limit2Mode, 2}, {limit2Setpoint, 80}});
+    SetIdentity("KVX");
+    for (auto [word, value] :
+         {std::pair{limit1Mode, 1}, {limit1Setpoint, 40}, {limit2Mode, 2}, {limit2Setpoint, 80}}) {
+        parameterSet.deviceWords[word].store(static_cast<uint16_t>(value));
+    }
     for (int i = 0; i < 50; ++i) {
         Feed({60});
     }
@@ -182,7 +168,9 @@ TEST_F(Report, CurveAndLimitLinesInTheirColoursAtThreeUnitsPerPercent) {
     std::filesystem::remove(pdfTarget);
     RunPrintCommand(window);
     ASSERT_TRUE(boxes.empty());
-    const QImage page = Page(100);
+    // The printed page as a picture at 100 dots per inch, without smoothing.
+    Shell("pdftoppm -r 100 -aa no -aaVector no -singlefile -png " + pdfTarget + " " + pdfTarget);
+    const QImage page(QString::fromStdString(pdfTarget + ".png"));
     ASSERT_FALSE(page.isNull());
     EXPECT_EQ(page.width() > page.height(), landscape);
     // Rows by what they mostly hold: the long red limit lines, the black time axis, and the

@@ -9,8 +9,8 @@
 
 #include "link/transfer.h"
 #include "params/property_sheet.h"
-#include "platform/qt/dialog_widgets.h"
 #include "platform/property_sheet.h"
+#include "platform/qt/dialog_widgets.h"
 #include "unit/test_support.h"
 
 namespace {
@@ -53,10 +53,8 @@ struct Sheet {
             QTest::keyClick(list, Qt::Key_Up);
         }
     }
-    void Key(Qt::Key key) const { QTest::keyClick(QApplication::focusWidget(), key); }
-    void Next() const { Key(Qt::Key_Tab); }
-    void Return() const { Key(Qt::Key_Return); }
-    void Escape() const { Key(Qt::Key_Escape); }
+    void Return() const { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }
+    void Escape() const { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); }
     void ClickOk() const {
         QTest::mouseClick(platform::DialogItemWidget(sheet, platform::kIdOk), Qt::LeftButton);
     }

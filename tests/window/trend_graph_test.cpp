@@ -1,5 +1,3 @@
-#include <cstring>
-
 #include "window_fixture.h"
 
 class TrendGraph : public KvxWindowTest {
@@ -66,9 +64,7 @@ TEST_F(TrendGraph, LimitLinesOnlyWithIdentityAndActiveLimit) {
         ResetProgramState();
         parameterSet.deviceWords[limit2Mode].store(c.mode);
         parameterSet.deviceWords[limit2Setpoint].store(50);  // on row 195
-        char identity[kIdentitySize] = {};
-        std::strcpy(identity, c.identity);
-        StoreIdentity(identity);
+        SetIdentity(c.identity);
         ASSERT_NE(Start(), nullptr);
         const uint32_t red = platform::Rgb(255, 0, 0);
         EXPECT_EQ(platform::GetClientPixel(window, 400, 195) == red, c.drawn) << c.identity;

@@ -10,32 +10,8 @@
 
 #include "app/commands.h"
 #include "app/main_window.h"
-#include "link/tx_ring.h"
-#include "output/trend_buffer.h"
-#include "params/parameter_set.h"
-#include "platform/message_box.h"
 #include "platform/qt/window_widgets.h"
-#include "records/settings.h"
-#include "records/window_state.h"
-#include "support/process_test.h"
-
-// Puts every process-wide record the window uses back into its start-up state. No link thread
-// runs between tests, so the records can simply be built anew.
-inline void ResetProgramState() {
-    auto renew = [](auto& record) {
-        std::destroy_at(&record);
-        std::construct_at(&record);
-    };
-    SetSettingsDefaults(settings);
-    ResetProtocolState();
-    ResetCommandQueue();
-    renew(windowFlags);
-    renew(trendBuffer);
-    renew(parameterSet);
-    uint8_t drained[kTxRingSize];
-    while (TakeTxBytes(drained) > 0) {
-    }
-}
+#include "unit/test_support.h"
 
 class KvxWindowTest : public ::testing::Test {
   public:

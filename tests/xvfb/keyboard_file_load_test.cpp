@@ -1,11 +1,12 @@
-// End to end through a real X server: kvxmon runs under Xvfb on a fake device (a pty) and is
-// driven by the keyboard alone through xdotool; what counts is what reaches the device's wire.
-// A parameter file loaded by Alt+F, L, a full path typed into the file name field and Return must
-// send its 22 words in the transfer order, followed by the poll that confirms them. In the
-// parameter sheet, the page keys must switch pages from a list without ever changing it.
+// kvxmon under Xvfb driven by the keyboard alone through xdotool: a file loaded by Alt+F, L, a
+// typed path and Return sends its 22 words in order and the confirming poll; the sheet's page keys
+// switch pages from a list without changing it; Print and Screen dump from the Tools menu write a
+// report and a bitmap a later reader accepts.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+#include <regex>
 
 #include "params/parameter_file.h"
 #include "params/parameter_set.h"
@@ -37,14 +38,37 @@ class KeyboardUnderXvfb : public ::testing::Test {
     }
     // Starts kvxmon on COM1 = the device in the scratch folder and gives its window the focus, as
     // a click would (there is no window manager); "" when no window came.
-    std::string StartProgram(FakeDevice& device) {
-        program.pid = StartKvxmonOnX(display, device.path(), folder);
+    std::string StartProgram(const std::string& port) {
+        program.pid = StartKvxmonOnX(display, port, folder);
         const std::string window = WaitForWindow(display, "Korvex Configuration tool");
         SleepMs(500);  // its start-up
         if (!window.empty()) {
             Run("windowfocus --sync " + window);
         }
         return window;
+    }
+    // The Tools menu by its mnemonic, then, once the menu shows, the item's key.
+    bool Tools(const std::string& window, const char* key) {
+        Run("windowfocus --sync " + window);
+        const auto shown = [&] { return Lines(Run("search --onlyvisible --class kvxmon")).size(); };
+        const size_t before = shown();
+        Run("key --clearmodifiers alt+t");
+        const bool opened = WaitUntil([&] { return shown() > before; }, 5000);
+        Run(std::string("key ") + key);
+        return opened;
+    }
+    // "pages orientation" of a PDF once it is whole, "" when none came.
+    static std::string Pdf(const std::string& file) {
+        std::string info;
+        WaitUntil(
+            [&] {
+                info = Shell("pdfinfo '" + file + "' 2>/dev/null | awk '/^Pages:/ { p = $2 } " +
+                             "/^Page size:/ { o = $3 > $5 ? \"landscape\" : \"portrait\" } " +
+                             "END { if (p) print p, o }'");
+                return !info.empty();
+            },
+            10000);
+        return info;
     }
 };
 
@@ -59,7 +83,7 @@ TEST_F(KeyboardUnderXvfb, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     const std::string file = (dir / "sub folder" / "typed.kvx").string();
     WriteBytes(file, record);
 
-    ASSERT_FALSE(StartProgram(device).empty()) << "kvxmon showed no window";
+    ASSERT_FALSE(StartProgram(device.path()).empty()) << "kvxmon showed no window";
     const size_t before = device.Received().size();
 
     Run("key alt+f");
@@ -103,7 +127,7 @@ const PageKeysCase kPageKeysCases[] = {
 
 TEST_F(KeyboardUnderXvfb, SheetPageKeysSwitchPagesAndNeverChangeAList) {
     FakeDevice device(true);
-    const std::string window = StartProgram(device);
+    const std::string window = StartProgram(device.path());
     ASSERT_FALSE(window.empty()) << "kvxmon showed no window";
     for (const PageKeysCase& c : kPageKeysCases) {
         SCOPED_TRACE(c.what);
@@ -127,6 +151,69 @@ TEST_F(KeyboardUnderXvfb, SheetPageKeysSwitchPagesAndNeverChangeAList) {
         SleepMs(250);                                       // and no word after them
         EXPECT_EQ(sent(), c.sent);
     }
+}
+
+TEST_F(KeyboardUnderXvfb, PrintAndScreenDumpFromTheToolsMenu) {
+    if (!OnPath("pdfinfo") || !OnPath("pdftotext")) {
+        GTEST_SKIP() << "pdfinfo and pdftotext are needed";
+    }
+    Kvxsim device;
+    ASSERT_TRUE(device.Start(
+        {"--identity", "KVX-XVFB 7", "--wave", "steady", "--min", "60", "--max", "60"}));
+    const std::string window = StartProgram(device.link);
+    ASSERT_FALSE(window.empty()) << "kvxmon showed no window";
+    SleepMs(200);  // measurements and the identity poll
+
+    // With no printer the dialog proposes KVXMon.pdf in the working folder, in portrait.
+    ASSERT_TRUE(Tools(window, "p")) << "Alt+T opened no menu";
+    ASSERT_FALSE(WaitForWindow(display, "Print").empty()) << "the print dialog did not appear";
+    SleepMs(300);
+    Run("key Return");
+    EXPECT_EQ(Pdf(folder / "KVXMon.pdf"), "1 portrait\n");
+    const std::string text = Shell("pdftotext -layout '" + (folder / "KVXMon.pdf") + "' -");
+    EXPECT_TRUE(std::regex_search(text, std::regex("Tessaron: *KVX-XVFB 7"))) << text;
+    EXPECT_NE(text.find("Parameters"), std::string::npos) << text;
+
+    // Landscape from the keyboard alone (Properties, Tab to the orientation, Down) and another
+    // file; the next Print offers both again, so Return alone prints there in landscape.
+    const std::string turned = folder / "turned.pdf";
+    for (const bool choose : {true, false}) {
+        ASSERT_TRUE(Tools(window, "p")) << "Alt+T opened no menu";
+        const std::string dialog = WaitForWindow(display, "Print");
+        ASSERT_FALSE(dialog.empty()) << "the print dialog did not appear again";
+        SleepMs(300);
+        if (choose) {
+            Run("key alt+r");
+            ASSERT_FALSE(WaitForWindow(display, "Printer Properties", 10000).empty());
+            SleepMs(300);
+            Run("key --delay 50 Tab Tab Tab Down Return");
+            WaitUntil([&] { return Run("search --name '^Printer Properties$'").empty(); }, 5000);
+            Run("windowfocus --sync " + dialog);  // no window manager hands the focus back
+            Run("key alt+f ctrl+a");
+            Run("type --delay 10 '" + turned + "'");
+        }
+        Run("key Return");
+        EXPECT_EQ(Pdf(turned), "1 landscape\n") << (choose ? "chosen" : "offered again");
+        std::filesystem::remove(turned);
+    }
+
+    // Screen dump: a full path typed into the save dialog's name field, then Return.
+    ASSERT_TRUE(Tools(window, "s")) << "Alt+T opened no menu";
+    ASSERT_FALSE(WaitForWindow(display, "Save.*").empty()) << "the save dialog did not appear";
+    SleepMs(300);
+    Run("type --delay 10 '" + (folder / "shot") + "'");
+    Run("key Return");
+    std::vector<uint8_t> bmp;  // named with the default extension, its size field the file's
+    uint32_t size = 0;
+    WaitUntil(
+        [&] {
+            bmp = ReadBytes(folder / "shot.bmp");
+            return bmp.size() > 6 && (std::memcpy(&size, &bmp[2], 4), size == bmp.size());
+        },
+        10000);
+    ASSERT_GT(bmp.size(), 6u) << "no bitmap was written";
+    EXPECT_EQ(std::string(bmp.begin(), bmp.begin() + 2), "BM");
+    EXPECT_EQ(size, bmp.size());
 }
 
 }  // namespace
