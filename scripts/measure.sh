@@ -37,7 +37,7 @@ trap cleanup EXIT
 
 # A display of our own: Xvfb picks a free number and writes it to the descriptor.
 exec 3<> <(:)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 read -r -t 10 display <&3 || { echo "Xvfb did not start" >&2; exit 1; }
 exec 3>&-

@@ -153,7 +153,8 @@ TEST(Program, TerminationSignalsAndALostDisplayEndItAsAClose) {
         Process kvxmon;
         kvxmon.pid = StartKvxmonOnX(server.display, device.path(), dir);
         ASSERT_GT(kvxmon.pid, 0);
-        ASSERT_FALSE(WaitForWindow(server.display, c.window).empty()) << "it did not appear";
+        ASSERT_FALSE(WaitForWindow(server.display, c.window).empty())
+            << "it did not appear: " << ReadText(dir / "log");
         if (!unreadable && !portHeld) {
             termios running{};
             ASSERT_EQ(tcgetattr(line, &running), 0);

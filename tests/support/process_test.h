@@ -259,8 +259,10 @@ struct XServer {
         fcntl(fds[1], F_SETFD, 0);  // only the write end goes to the server
         // Quiet: it reports every display number it finds taken on its way to a free one.
         const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        // No reset when the last client leaves: a server resetting as an xdotool call ends
+        // refuses the kvxmon that connects in that moment ("could not connect to display").
         pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                     "-nolisten", "tcp"},
+                     "-nolisten", "tcp", "-noreset"},
                     ".", {}, -1, quiet);
         close(quiet);
         close(fds[1]);
