@@ -95,13 +95,19 @@ TEST_F(KeyboardUnderXvfb, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     SleepMs(300);
     Run("key Return");
 
-    // 22 ticks of 47 ms, then the poll.
-    std::vector<uint16_t> words = device.WaitForCount(before + expected.size(), 8000);
-    words.erase(words.begin(), words.begin() + static_cast<long>(before));
-    // Identity polls may come before the load; everything after the first word is the load.
-    while (!words.empty() && words.front() == CMD_POLL) {
-        words.erase(words.begin());
-    }
+    // 22 ticks of 47 ms, then the poll. A start-up poll may still come before the load;
+    // everything from the first word on is the load.
+    std::vector<uint16_t> words;
+    WaitUntil(
+        [&] {
+            words = device.Received();
+            words.erase(words.begin(), words.begin() + static_cast<long>(before));
+            while (!words.empty() && words.front() == CMD_POLL) {
+                words.erase(words.begin());
+            }
+            return words.size() >= expected.size();
+        },
+        8000);
     words.resize(std::min(words.size(), expected.size()));
     EXPECT_EQ(words, expected);
 }
