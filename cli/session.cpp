@@ -181,23 +181,8 @@ bool Connect() {
     return false;
 }
 
-// Polls and waits for the device's reply, or for Ctrl+C: a user who gives up does not sit out the
-// rest of the 2 s.
-bool PollAndWaitOrStop(int timeoutMs) {
-    platform::EventHandle reply = replyEvent.load(std::memory_order_acquire);
-    if (reply == nullptr) {
-        return false;
-    }
-    platform::ResetEvent(reply);
-    SendPoll();
-    const platform::EventHandle events[] = {reply, stopEvent};
-    const bool replied = platform::WaitForEvents(events, 2, timeoutMs) == 0;
-    platform::ResetEvent(reply);
-    return replied;
-}
-
 bool PollDevice() {
-    if (!PollAndWaitOrStop(kReplyTimeoutMs)) {
+    if (!PollAndWait(kReplyTimeoutMs, stopEvent)) {
         if (!Interrupted()) {
             Fail("%s: no reply from the device within 2 s", portLabel);
         }
@@ -229,7 +214,7 @@ bool SendQueuedWords() {
 }
 
 int ConfirmWords(const std::vector<int>& sent) {
-    if (!PollAndWaitOrStop(kReplyTimeoutMs)) {
+    if (!PollAndWait(kReplyTimeoutMs, stopEvent)) {
         if (Interrupted()) {
             return Interruption(sent);
         }

@@ -60,7 +60,6 @@ LinkState linkState;
 
 std::atomic<ReceiveHook> receiveHook{nullptr};
 std::atomic<ReadHook> readHook{nullptr};
-std::atomic<int> writerDrains{0};
 // 1 from the writer's wake-up until its drain has handed every byte to the port.
 std::atomic<int> writerBusy{0};
 // The reason the last OpenLink failed (window thread only).
@@ -143,7 +142,6 @@ void WriterThread(platform::SerialPortHandle port, platform::EventHandle stop,
         // again, so its bytes are written by this drain or by the next one; none is lost.
         writerBusy.store(1, std::memory_order_release);
         platform::ResetEvent(request);
-        writerDrains.fetch_add(1, std::memory_order_relaxed);
         const bool carryOn = DrainTxRing(port, stop);
         writerBusy.store(0, std::memory_order_release);
         if (!carryOn) {
@@ -194,7 +192,6 @@ int OpenLinkByName(const char* name, int baud) {
         ReleaseLink();
         return 0;
     }
-    writerDrains.store(0, std::memory_order_relaxed);
     // std::thread reports a refused thread only by throwing; catch it here so that a half-made
     // link is taken down again instead of ending the program.
     try {
@@ -245,8 +242,4 @@ void SetReadHook(ReadHook hook) {
 
 void SetReceiveHook(ReceiveHook hook) {
     receiveHook.store(hook, std::memory_order_release);
-}
-
-int WriterDrainCount() {
-    return writerDrains.load(std::memory_order_relaxed);
 }

@@ -21,8 +21,8 @@ void CloseLink();
 // message as it comes, for callers that time-stamp messages.
 void SetReadGather(int ms);
 
-// Observation points for tests: a hook that sees every chunk, on the reader thread, just before
-// the parser does; and the number of drains the writer has run since the link was opened.
+// Observation point for tests: a hook that sees every chunk, on the reader thread, just before
+// the parser does.
 using ReceiveHook = void (*)(const uint8_t* bytes, int count);
 void SetReceiveHook(ReceiveHook hook);
 // Told, on the reader thread, how many bytes each read brought (count) and how many of earlier
@@ -30,4 +30,3 @@ void SetReceiveHook(ReceiveHook hook);
 // parser: a monitor stamps each byte by its place in the read.
 using ReadHook = void (*)(int held, int count);
 void SetReadHook(ReadHook hook);
-int WriterDrainCount();

@@ -28,21 +28,6 @@ constexpr ParameterWord kTransferOrder[kParameterCount] = {
     limit1Tr,         limit2Tr,
 };
 
-// Resets before the poll goes out, so that neither a stale reply satisfies this wait nor the
-// reset can swallow a reply that came quickly; resets again so a late reply satisfies no later
-// wait. A missing event means no reply can ever be seen.
-bool PollAndWaitOnce(int timeoutMs) {
-    platform::EventHandle event = replyEvent.load(std::memory_order_acquire);
-    if (event == nullptr) {
-        return false;
-    }
-    platform::ResetEvent(event);
-    SendPoll();
-    bool replied = platform::WaitForEvent(event, timeoutMs);
-    platform::ResetEvent(event);
-    return replied;
-}
-
 }  // namespace
 
 void QueueAllParameters() {
@@ -66,8 +51,20 @@ int ParametersConfirmed() {
     return 1;
 }
 
-bool PollAndWait(int timeoutMs) {
-    return PollAndWaitOnce(timeoutMs);
+// Resets before the poll goes out, so that neither a stale reply satisfies this wait nor the
+// reset can swallow a reply that came quickly; resets again so a late reply satisfies no later
+// wait. A missing event means no reply can ever be seen.
+bool PollAndWait(int timeoutMs, platform::EventHandle stop) {
+    platform::EventHandle event = replyEvent.load(std::memory_order_acquire);
+    if (event == nullptr) {
+        return false;
+    }
+    platform::ResetEvent(event);
+    SendPoll();
+    const platform::EventHandle events[] = {event, stop};
+    const bool replied = platform::WaitForEvents(events, stop != nullptr ? 2 : 1, timeoutMs) == 0;
+    platform::ResetEvent(event);
+    return replied;
 }
 
 void ConfirmationStep() {
@@ -75,7 +72,7 @@ void ConfirmationStep() {
     // second confirmation.
     windowFlags.confirmPending.store(0, std::memory_order_relaxed);
     platform::WindowHandle owner = mainWindow.load(std::memory_order_acquire);
-    if (!PollAndWaitOnce(kConfirmTimeoutMs)) {
+    if (!PollAndWait(kConfirmTimeoutMs)) {
         ShowSlotMessage(owner, kSlotConfirmTimeout, kSlotTitle, 0);
     } else if (ParametersConfirmed() == 0) {
         ShowSlotMessage(owner, kSlotNotTransferred, kSlotTitle, 0);

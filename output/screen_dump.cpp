@@ -19,10 +19,8 @@ constexpr int kFileHeaderSize = 14;
 // Linux paths may be far longer than the 256 characters a classic dialog allowed.
 constexpr int kPathSize = 4096;
 
-BitmapAllocator allocator = nullptr;
-
 void* Allocate(size_t size) {
-    return allocator != nullptr ? allocator(1, size) : std::calloc(1, size);
+    return std::calloc(1, size);
 }
 
 void Put32(uint8_t* p, uint32_t v) {
@@ -101,10 +99,6 @@ uint32_t ChooseBitmapFile(platform::WindowHandle owner, platform::FileHandle* fi
 }
 
 }  // namespace
-
-void SetBitmapAllocator(BitmapAllocator replacement) {
-    allocator = replacement;
-}
 
 uint8_t* BuildBitmapInfo(platform::WindowHandle owner, platform::BitmapHandle bitmap) {
     platform::BitmapDescription bm{};

@@ -20,8 +20,3 @@ void FreeBitmapInfo(uint8_t* info);
 // Reads the pixels, asks for the file and writes it; frees info on every path. Nothing happens
 // for a null info.
 void WriteBitmapFile(platform::WindowHandle owner, uint8_t* info, platform::BitmapHandle bitmap);
-
-// Tests: every block the dump allocates comes from this calloc-like function (nullptr restores
-// the standard one), so a failing allocation can be played.
-using BitmapAllocator = void* (*)(size_t count, size_t size);
-void SetBitmapAllocator(BitmapAllocator allocator);

@@ -1,8 +1,8 @@
 #include "records/settings.h"
 
-#include <cerrno>
 #include <cstring>
 
+#include "platform/console.h"
 #include "platform/file.h"
 
 namespace {
@@ -116,7 +116,7 @@ int32_t LoadSettings(SettingsRecord& record, const char* path) {
     // A missing file is made with the defaults the record holds, whole or not at all: a disc that
     // fills up leaves no short file that the next start would report.
     if (opened.file == nullptr) {
-        return opened.error == ENOENT ? SaveSettings(record, path) : opened.error;
+        return opened.error == platform::kErrorNoEntry ? SaveSettings(record, path) : opened.error;
     }
     // Only the count matters: whatever arrived is taken, even if the read then failed.
     uint8_t image[kSettingsFileSize];
