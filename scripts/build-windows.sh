@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Cross-builds kvxctl.exe and the tests that need no window for 64-bit Windows with Debian's
+# Cross-builds KVXMon.exe, kvxctl.exe and the tests that need no window for 64-bit Windows with Debian's
 # MinGW-w64, into build-windows/ (or the folder given). Installs what is missing first.
 # Usage: scripts/build-windows.sh [build-dir] [extra cmake arguments...]
 set -euo pipefail
@@ -25,6 +25,7 @@ launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DKVX_WERROR=ON "${launcher[@]}" "$@" >/dev/null
-cmake --build "$build" -j"${KVX_JOBS:-2}" --target kvx_platform_core kvx_system_core kvxctl \
+cmake --build "$build" -j"${KVX_JOBS:-2}" --target kvx_platform_core kvx_system_core kvxctl kvxmon \
   kvx_windows_tests
 echo "$build/kvxctl.exe: $(file -b "$build/kvxctl.exe")"
+echo "$build/KVXMon.exe: $(file -b "$build/KVXMon.exe")"

@@ -103,17 +103,42 @@ int32_t ErrorFromWin32(DWORD code) {
     }
 }
 
-std::wstring WideFromAnsi(std::string_view text) {
+namespace {
+
+std::wstring WideFrom(UINT codePage, std::string_view text) {
     if (text.empty()) {
         return {};
     }
     const int size = static_cast<int>(text.size());
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    const int length = ::MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
     std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
     if (length > 0) {
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+        ::MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
     }
     return wide;
+}
+
+}  // namespace
+
+std::wstring WideFromAnsi(std::string_view text) {
+    return WideFrom(CP_ACP, text);
+}
+
+std::wstring WideFromWindows1252(std::string_view text) {
+    return WideFrom(1252, text);
+}
+
+std::string Windows1252FromWide(std::wstring_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int length = ::WideCharToMultiByte(1252, 0, text.data(), size, nullptr, 0, "?", nullptr);
+    std::string bytes(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) {
+        ::WideCharToMultiByte(1252, 0, text.data(), size, bytes.data(), length, "?", nullptr);
+    }
+    return bytes;
 }
 
 std::string Utf8FromWide(std::wstring_view text) {

@@ -11,8 +11,14 @@
 #endif
 #include <windows.h>
 
-// platform::CreateEvent is the program's own; the Win32 one is always called by its W name.
+// These names are the program's own (platform::CreateFont, ...); the Win32 functions are always
+// called by their W names.
 #undef CreateEvent
+#undef CreateFont
+#undef TextOut
+#undef SetDlgItemText
+#undef GetDlgItemText
+#undef StartDoc
 
 #include <cstdint>
 #include <string>
@@ -33,6 +39,10 @@ int32_t ErrorFromWin32(DWORD code);
 // which is how the C runtime hands the command line over.
 std::wstring WideFromAnsi(std::string_view text);
 std::string Utf8FromWide(std::wstring_view text);
+// The program's own texts are Windows-1252 whatever the system's code page is; the window system
+// gets them as UTF-16 and hands typed text back the same way (what 1252 cannot hold becomes "?").
+std::wstring WideFromWindows1252(std::string_view text);
+std::string Windows1252FromWide(std::wstring_view text);
 
 // The Win32 event behind an event, for waits beside an I/O completion.
 HANDLE EventObjectHandle(EventHandle event);
