@@ -47,6 +47,14 @@ class KeyboardUnderXvfb : public ::testing::Test {
         }
         return window;
     }
+    // Hands a newly shown dialog the focus and waits until the server has it there: without a
+    // window manager a dialog's first keys may otherwise still reach the window beneath it.
+    bool Focus(const std::string& window) {
+        Run("windowfocus --sync " + window);
+        const bool focused = WaitUntil([&] { return Run("getwindowfocus") == window; }, 3000);
+        SleepMs(300);  // Qt activates the window on the focus event
+        return focused;
+    }
     // The Tools menu by its mnemonic, then, once the menu shows, the item's key.
     bool Tools(const std::string& window, const char* key) {
         Run("windowfocus --sync " + window);
@@ -89,8 +97,9 @@ TEST_F(KeyboardUnderXvfb, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     Run("key alt+f");
     SleepMs(400);
     Run("key l");
-    ASSERT_FALSE(WaitForWindow(display, "Open", 10000).empty()) << "Alt+F, L opened no file dialog";
-    SleepMs(300);
+    const std::string open = WaitForWindow(display, "Open", 10000);
+    ASSERT_FALSE(open.empty()) << "Alt+F, L opened no file dialog";
+    ASSERT_TRUE(Focus(open));
     Run("type --delay 15 '" + file + "'");
     SleepMs(300);
     Run("key Return");
@@ -172,8 +181,9 @@ TEST_F(KeyboardUnderXvfb, PrintAndScreenDumpFromTheToolsMenu) {
 
     // With no printer the dialog proposes KVXMon.pdf in the working folder, in portrait.
     ASSERT_TRUE(Tools(window, "p")) << "Alt+T opened no menu";
-    ASSERT_FALSE(WaitForWindow(display, "Print").empty()) << "the print dialog did not appear";
-    SleepMs(300);
+    const std::string dialog = WaitForWindow(display, "Print");
+    ASSERT_FALSE(dialog.empty()) << "the print dialog did not appear";
+    ASSERT_TRUE(Focus(dialog));
     Run("key Return");
     EXPECT_EQ(Pdf(folder / "KVXMon.pdf"), "1 portrait\n");
     const std::string text = Shell("pdftotext -layout '" + (folder / "KVXMon.pdf") + "' -");
@@ -187,14 +197,17 @@ TEST_F(KeyboardUnderXvfb, PrintAndScreenDumpFromTheToolsMenu) {
         ASSERT_TRUE(Tools(window, "p")) << "Alt+T opened no menu";
         const std::string dialog = WaitForWindow(display, "Print");
         ASSERT_FALSE(dialog.empty()) << "the print dialog did not appear again";
-        SleepMs(300);
+        ASSERT_TRUE(Focus(dialog));
         if (choose) {
             Run("key alt+r");
-            ASSERT_FALSE(WaitForWindow(display, "Printer Properties", 10000).empty());
-            SleepMs(300);
+            const std::string properties = WaitForWindow(display, "Printer Properties", 10000);
+            ASSERT_FALSE(properties.empty()) << "Alt+R opened no printer properties";
+            ASSERT_TRUE(Focus(properties));
             Run("key --delay 50 Tab Tab Tab Down Return");
-            WaitUntil([&] { return Run("search --name '^Printer Properties$'").empty(); }, 5000);
-            Run("windowfocus --sync " + dialog);  // no window manager hands the focus back
+            ASSERT_TRUE(WaitUntil(
+                [&] { return Run("search --name '^Printer Properties$'").empty(); }, 5000))
+                << "Return did not close the printer properties";
+            ASSERT_TRUE(Focus(dialog));  // no window manager hands the focus back
             Run("key alt+f ctrl+a");
             Run("type --delay 10 '" + turned + "'");
         }
@@ -205,8 +218,9 @@ TEST_F(KeyboardUnderXvfb, PrintAndScreenDumpFromTheToolsMenu) {
 
     // Screen dump: a full path typed into the save dialog's name field, then Return.
     ASSERT_TRUE(Tools(window, "s")) << "Alt+T opened no menu";
-    ASSERT_FALSE(WaitForWindow(display, "Save.*").empty()) << "the save dialog did not appear";
-    SleepMs(300);
+    const std::string save = WaitForWindow(display, "Save.*");
+    ASSERT_FALSE(save.empty()) << "the save dialog did not appear";
+    ASSERT_TRUE(Focus(save));
     Run("type --delay 10 '" + (folder / "shot") + "'");
     Run("key Return");
     std::vector<uint8_t> bmp;  // named with the default extension, its size field the file's
