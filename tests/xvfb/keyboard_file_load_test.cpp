@@ -149,9 +149,9 @@ TEST_F(KeyboardUnderXvfb, SheetPageKeysSwitchPagesAndNeverChangeAList) {
         const size_t before = device.Received().size();
         Run("windowfocus --sync " + window);  // no window manager hands it back
         Run("key alt+p");
-        ASSERT_FALSE(WaitForWindow(display, "Korvex Parameters", 5000).empty())
-            << "Alt+P opened no sheet";
-        SleepMs(300);
+        const std::string sheet = WaitForWindow(display, "Korvex Parameters", 5000);
+        ASSERT_FALSE(sheet.empty()) << "Alt+P opened no sheet";
+        ASSERT_TRUE(Focus(sheet));
         Run(std::string("key --delay 100 ") + c.keys);
         EXPECT_TRUE(WaitUntil(
             [&] { return Run("search --onlyvisible --name '^Korvex Parameters$'").empty(); }, 3000))
