@@ -4,12 +4,18 @@
 // under the page's anisotropic mapping.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "output/report.h"
+#include "platform/printer.h"
 #include "platform/win32/gdi_context.h"
 #include "records/window_state.h"
+
+// After <windows.h>, which the lean build keeps it out of.
+#include <winspool.h>
 
 using namespace platform;
 
@@ -195,4 +201,99 @@ TEST(GdiPage, ReportAxesAndHeaderUnderTheAnisotropicMapping) {
     DeletePen(displayObjects.limitPen);
     DeleteFont(displayObjects.scaleFont);
     displayObjects = DisplayObjects{};
+}
+
+// At 150 % a block moved a logical pixel at a time moves by 1 and 2 device pixels in turn: a
+// line keeps its scaled place, and nothing but the line and the background enters the block.
+TEST(GdiWindow, BlockMovedAtAFractionalScaleKeepsItsPlace) {
+    Surface s(150, 30);
+    for (int step = 0; step < 12; ++step) {
+        DeviceContext dc = WrapDC(s.dc, Rect{0, 0, 100, 20}, 150, 30, 1.5, false);
+        PenHandle blue = CreatePen(1, kBlue), old = SelectPen(dc, blue);
+        if (step == 0) {
+            MoveTo(dc, 80, 5);
+            LineTo(dc, 80, 15);
+        }
+        BitBlt(dc, 20, 5, 70, 10, 21, 5);
+        SelectPen(dc, old);
+        DeletePen(blue);
+        UnwrapDC(dc);
+    }
+    std::vector<int> columns;
+    for (int x = 0; x < 150; ++x) {
+        for (int y = LogicalToDevice(1.5, 5); y < LogicalToDevice(1.5, 15); ++y) {
+            ASSERT_TRUE(s(x, y) == kWhite || s(x, y) == kBlue) << x << "," << y;
+        }
+        if (s(x, 10) == kBlue) {
+            columns.push_back(x);
+        }
+    }
+    ASSERT_FALSE(columns.empty());
+    EXPECT_NEAR(columns.front(), LogicalToDevice(1.5, 80 - 12), 1);
+    EXPECT_LE(columns.back() - columns.front(), 2);
+}
+
+namespace {
+
+std::string offeredPath, answerPath;
+bool offeredLandscape = false;
+
+uint32_t AnswerPrintDialog(char* path, int size, bool* landscape) {
+    offeredPath = path;
+    offeredLandscape = *landscape;
+    std::snprintf(path, static_cast<size_t>(size), "%s", answerPath.c_str());
+    *landscape = !answerPath.empty() && answerPath.back() == 'L';
+    return 0;
+}
+
+}  // namespace
+
+// The hook stands in for the dialog, which then offers what was chosen last. A PDF needs the
+// "Microsoft Print to PDF" printer: where it is installed the report comes out as a PDF file,
+// elsewhere (Wine) the choice fails with the code for a missing printer and makes no context.
+TEST(GdiPage, PrintDialogHookOffersTheLastChoiceAndPrintsToPdf) {
+    wchar_t folder[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, folder);
+    const std::string base = Windows1252FromWide(folder) + "kvx-gdi-test-";
+    SetPrintDialogHook(AnswerPrintDialog);
+    const bool pdfPrinter = [] {
+        HANDLE printer = nullptr;
+        const bool present =
+            ::OpenPrinterW(const_cast<wchar_t*>(L"Microsoft Print to PDF"), &printer, nullptr);
+        if (present) {
+            ::ClosePrinter(printer);
+        }
+        return present;
+    }();
+    for (const char* answer : {"a.pdf.L", "b.pdf", "", "c.pdf"}) {
+        const std::string previous = answerPath;
+        answerPath = *answer != '\0' ? base + answer : "";
+        DeviceContext printer = nullptr;
+        const uint32_t result = ChoosePrinter(nullptr, &printer);
+        if (answerPath.empty() || pdfPrinter) {
+            EXPECT_EQ(result, 0u);
+        } else {
+            EXPECT_EQ(result, static_cast<uint32_t>(ERROR_INVALID_PRINTER_NAME));
+        }
+        EXPECT_EQ(printer != nullptr, pdfPrinter && !answerPath.empty());
+        if (printer != nullptr) {
+            EXPECT_EQ(PrintReport(printer), 0);
+            DeletePrinterContext(printer);
+            char head[5] = {};
+            std::FILE* file = std::fopen(answerPath.c_str(), "rb");
+            ASSERT_NE(file, nullptr);
+            EXPECT_EQ(std::fread(head, 1, 4, file), 4u);
+            std::fclose(file);
+            std::remove(answerPath.c_str());
+            EXPECT_STREQ(head, "%PDF");
+        }
+        if (*answer == 'c') {  // after the cancel: still the choice before it
+            EXPECT_EQ(offeredPath, base + "b.pdf");
+            EXPECT_FALSE(offeredLandscape);
+        } else if (*answer == 'b') {
+            EXPECT_EQ(offeredPath, base + "a.pdf.L");
+            EXPECT_TRUE(offeredLandscape);
+        }
+    }
+    SetPrintDialogHook(nullptr);
 }
