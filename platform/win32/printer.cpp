@@ -155,7 +155,9 @@ uint32_t ChoosePrinter(WindowHandle owner, DeviceContext* printer) {
     dialog.hwndOwner = NativeWindow(owner);
     dialog.hDevMode = last.devMode;
     dialog.hDevNames = last.devNames;
-    dialog.Flags = PD_PRINTSETUP | PD_RETURNDC;
+    // Without any printer the program's own message says the printer cannot be opened; the
+    // system's warning before it would say the same twice.
+    dialog.Flags = PD_PRINTSETUP | PD_RETURNDC | PD_NOWARNING;
     const BOOL chosen = ::PrintDlgW(&dialog);
     // The dialog may have replaced the blocks, whatever its answer.
     last.devMode = dialog.hDevMode;
