@@ -439,9 +439,11 @@ HDC NativeDC(DeviceContext dc) {
 }
 
 FontHandle CreateFont(int height, int weight) {
-    // Zero asks for the default size, as the window system does.
-    return new FontObject{height == 0 ? kDefaultFontHeight : height, weight <= 0 ? 400 : weight,
-                          false};
+    // GDI takes a negative height as the character height without the internal leading; the
+    // program's fonts are all given by their cell, and as on the Linux window a negative height
+    // is taken as that cell too, so both build the same picture. Zero means the default size.
+    const int cell = std::abs(height);
+    return new FontObject{cell == 0 ? kDefaultFontHeight : cell, weight <= 0 ? 400 : weight, false};
 }
 
 FontHandle CreateFixedPitchFont(int height, int weight) {
