@@ -6,7 +6,6 @@
 #include "platform/device_context.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <string>
