@@ -1,32 +1,668 @@
-// Placeholder: the Win32 device context is being built; this lets KVXMon.exe link until it lands.
+// Device contexts on GDI. A printed page is drawn by GDI itself in logical units under the
+// anisotropic mapping the page sets. A window's client image is drawn in device pixels worked out
+// here from the logical ones: fills for rectangles and straight lines, a line walk for the others,
+// so that every pixel lands where the Linux window puts it, at 100 % and at any display scale.
+// Texts are GDI's own glyphs, monochrome, in a font made for the display's resolution.
 #include "platform/device_context.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
+#include <vector>
+
 #include "platform/win32/gdi_context.h"
 
 namespace platform {
 
-DeviceContext WrapDC(HDC, const Rect&, int, int, double, bool) { return nullptr; }
-void UnwrapDC(DeviceContext) {}
-HDC NativeDC(DeviceContext) { return nullptr; }
-FontHandle CreateFont(int, int) { return nullptr; }
-FontHandle CreateFixedPitchFont(int, int) { return nullptr; }
-void DeleteFont(FontHandle) {}
-PenHandle CreatePen(int, uint32_t) { return nullptr; }
-void DeletePen(PenHandle) {}
-BrushHandle CreateSolidBrush(uint32_t) { return nullptr; }
-void DeleteBrush(BrushHandle) {}
-Rect GetUpdateRect(DeviceContext) { return {0, 0, 0, 0}; }
-int GetDeviceWidth(DeviceContext) { return 0; }
-int GetDeviceHeight(DeviceContext) { return 0; }
-void SetAnisotropicMapping(DeviceContext, int, int, int, int) {}
-FontHandle SelectFont(DeviceContext, FontHandle) { return nullptr; }
-PenHandle SelectPen(DeviceContext, PenHandle) { return nullptr; }
-BrushHandle SelectBrush(DeviceContext, BrushHandle) { return nullptr; }
-int SetTextAlign(DeviceContext, int) { return 0; }
-uint32_t SetBkColor(DeviceContext, uint32_t) { return 0; }
-void Rectangle(DeviceContext, int, int, int, int) {}
-void MoveTo(DeviceContext, int, int) {}
-void LineTo(DeviceContext, int, int) {}
-void TextOut(DeviceContext, int, int, const char*, int) {}
-void BitBlt(DeviceContext, int, int, int, int, int, int) {}
+struct FontObject {
+    int height;  // character cell height: pixels in a window, logical units on a page
+    int weight;
+    bool fixedPitch;
+    HFONT page = nullptr;    // for pages, its height in the page's logical units
+    HFONT screen = nullptr;  // for windows, its cell at screenCell device pixels
+    int screenCell = 0;
+
+    ~FontObject() {
+        if (page != nullptr) {
+            ::DeleteObject(page);
+        }
+        if (screen != nullptr) {
+            ::DeleteObject(screen);
+        }
+    }
+};
+
+struct PenObject {
+    int width;
+    uint32_t rgb;
+    HPEN page = nullptr;
+};
+
+struct BrushObject {
+    uint32_t rgb;
+    HBRUSH page = nullptr;
+};
+
+struct DeviceContextObject {
+    HDC hdc = nullptr;
+    int savedState = 0;
+    bool printer = false;
+    double scale = 1.0;
+    Rect update{0, 0, 0, 0};
+    int width = 0;  // the surface in device pixels
+    int height = 0;
+    FontHandle font = nullptr;
+    PenHandle pen = nullptr;
+    BrushHandle brush = nullptr;
+    int align = 0;
+    uint32_t bkColor = 0;
+    POINT position{0, 0};
+};
+
+namespace {
+
+constexpr int kDefaultFontHeight = 16;
+constexpr uint32_t kBlack = Rgb(0, 0, 0);
+constexpr uint32_t kWhite = Rgb(255, 255, 255);
+
+// The objects a fresh context starts with; they are never deleted.
+FontObject* StockFont() {
+    static FontObject font{kDefaultFontHeight, 400, false};
+    return &font;
+}
+PenObject* StockPen() {
+    static PenObject pen{1, kBlack};
+    return &pen;
+}
+BrushObject* StockBrush() {
+    static BrushObject brush{kWhite};
+    return &brush;
+}
+
+// Contexts alive now, so that deleting a drawing object that one of them still holds cannot
+// leave it pointing at freed memory. Window thread only.
+std::vector<DeviceContextObject*>& LiveContexts() {
+    static std::vector<DeviceContextObject*> contexts;
+    return contexts;
+}
+
+// Selects a GDI object for one drawing call and puts the previous one back after it, so that no
+// object of the program stays selected into a DC and each can be deleted at any time.
+class Selected {
+  public:
+    Selected(HDC hdc, HGDIOBJ object) : hdc_(hdc), previous_(::SelectObject(hdc, object)) {}
+    ~Selected() {
+        if (previous_ != nullptr && previous_ != HGDI_ERROR) {
+            ::SelectObject(hdc_, previous_);
+        }
+    }
+    Selected(const Selected&) = delete;
+    Selected& operator=(const Selected&) = delete;
+
+  private:
+    HDC hdc_;
+    HGDIOBJ previous_;
+};
+
+// The attributes the program gives its fonts: variable pitch with an empty face name, so the
+// system chooses the face, or the fixed-pitch modern face the printed listing was laid out for.
+// A positive height asks for the whole character cell, as the program means it. Window text is
+// monochrome, as on the Linux window: every pixel of a text is black or the cell's background,
+// which the screen dump and the pixel reads see exactly; a page leaves smoothing to its driver.
+HFONT MakeFont(const FontObject* font, int height, bool screen) {
+    return ::CreateFontW(height, 0, 0, 0, font->weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                         screen ? NONANTIALIASED_QUALITY : DEFAULT_QUALITY,
+                         font->fixedPitch ? FIXED_PITCH | FF_MODERN : VARIABLE_PITCH | FF_DONTCARE,
+                         font->fixedPitch ? L"Courier New" : L"");
+}
+
+int TextHeight(HDC hdc, HFONT font) {
+    Selected selected(hdc, font);
+    TEXTMETRICW metrics{};
+    return ::GetTextMetricsW(hdc, &metrics) ? metrics.tmHeight : 0;
+}
+
+// The largest font whose ascent plus descent fits the cell: a face may round a size up by a
+// pixel, and a text's cell must cover exactly the cell that an earlier text at the same place
+// covered, nothing above it.
+HFONT ScreenFont(HDC hdc, FontObject* font, int cell) {
+    if (font->screen == nullptr || font->screenCell != cell) {
+        if (font->screen != nullptr) {
+            ::DeleteObject(font->screen);
+        }
+        int size = cell;
+        HFONT made = MakeFont(font, size, true);
+        while (size > 1 && TextHeight(hdc, made) > cell) {
+            ::DeleteObject(made);
+            made = MakeFont(font, --size, true);
+        }
+        font->screen = made;
+        font->screenCell = cell;
+    }
+    return font->screen;
+}
+
+HFONT PageFont(FontObject* font) {
+    if (font->page == nullptr) {
+        font->page = MakeFont(font, font->height, false);
+    }
+    return font->page;
+}
+
+// A page's pen is as wide as its width in logical units, which the mapping scales.
+HPEN PagePen(PenObject* pen) {
+    if (pen->page == nullptr) {
+        pen->page = ::CreatePen(PS_SOLID, pen->width, pen->rgb);
+    }
+    return pen->page;
+}
+
+HBRUSH PageBrush(BrushObject* brush) {
+    if (brush->page == nullptr) {
+        brush->page = ::CreateSolidBrush(brush->rgb);
+    }
+    return brush->page;
+}
+
+void UnselectEverywhere(FontObject* font, PenObject* pen, BrushObject* brush) {
+    for (DeviceContextObject* dc : LiveContexts()) {
+        if (font != nullptr && dc->font == font) {
+            dc->font = StockFont();
+        }
+        if (pen != nullptr && dc->pen == pen) {
+            dc->pen = StockPen();
+        }
+        if (brush != nullptr && dc->brush == brush) {
+            dc->brush = StockBrush();
+        }
+    }
+}
+
+bool Empty(const RECT& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+// Fills device pixels with a colour through the DC's own brush (selected by WrapDC), clipped to
+// the update region.
+void Fill(DeviceContextObject* dc, const RECT& r, uint32_t rgb) {
+    if (Empty(r)) {
+        return;
+    }
+    ::SetDCBrushColor(dc->hdc, rgb);
+    ::PatBlt(dc->hdc, r.left, r.top, r.right - r.left, r.bottom - r.top, PATCOPY);
+}
+
+int Dev(const DeviceContextObject* dc, int logical) {
+    return LogicalToDevice(dc->scale, logical);
+}
+
+// Bresenham from (x, y) up to, but not including, (endX, endY), in device pixels, each point a
+// square of pen pixels; the points of a run along the major axis go as one fill.
+void WalkLine(DeviceContextObject* dc, int x, int y, int endX, int endY, int pen, uint32_t rgb) {
+    const long long dx = std::llabs(static_cast<long long>(endX) - x);
+    const long long dy = -std::llabs(static_cast<long long>(endY) - y);
+    const int sx = x < endX ? 1 : -1;
+    const int sy = y < endY ? 1 : -1;
+    long long err = dx + dy;
+    RECT run{0, 0, 0, 0};
+    auto add = [&](int px, int py) {
+        const RECT point{px, py, px + pen, py + pen};
+        if (!Empty(run) && run.top == point.top && run.bottom == point.bottom &&
+            (point.left == run.right || point.right == run.left)) {
+            run.left = std::min(run.left, point.left);
+            run.right = std::max(run.right, point.right);
+            return;
+        }
+        if (!Empty(run) && run.left == point.left && run.right == point.right &&
+            (point.top == run.bottom || point.bottom == run.top)) {
+            run.top = std::min(run.top, point.top);
+            run.bottom = std::max(run.bottom, point.bottom);
+            return;
+        }
+        Fill(dc, run, rgb);
+        run = point;
+    };
+    while (x != endX || y != endY) {
+        add(x, y);
+        const long long e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+    Fill(dc, run, rgb);
+}
+
+// A line on a window, end point excluded. A horizontal or vertical one covers exactly the device
+// pixels of its logical pixels, so it meets rectangles and block transfers pixel for pixel at any
+// scale. Any other is walked in device pixels with a pen one logical pixel wide: its steps are as
+// fine as the display allows, not enlarged logical ones.
+void WindowLine(DeviceContextObject* dc, int x0, int y0, int x1, int y1) {
+    const uint32_t rgb = dc->pen->rgb;
+    if (x0 == x1 || y0 == y1) {
+        if (x0 == x1 && y0 == y1) {
+            return;
+        }
+        // The logical pixels from the start to the one before the end, kept near the surface so
+        // that far coordinates cannot overflow once scaled.
+        const long long limit =
+            static_cast<long long>(std::max(dc->width, dc->height) / dc->scale) + 2;
+        auto keep = [limit](long long v) { return static_cast<int>(std::clamp(v, -2LL, limit)); };
+        auto span = [](long long from, long long to) {
+            const long long end = to > from ? to - 1 : to + 1;
+            return std::pair<long long, long long>(std::min(from, end), std::max(from, end));
+        };
+        long long left = x0, right = x0, top = y0, bottom = y0;
+        if (y0 == y1) {
+            std::tie(left, right) = span(x0, x1);
+        } else {
+            std::tie(top, bottom) = span(y0, y1);
+        }
+        Fill(dc,
+             LogicalRectToDevice(dc->scale,
+                                 Rect{keep(left), keep(top), keep(right) + 1, keep(bottom) + 1}),
+             rgb);
+        return;
+    }
+    const int pen = std::max(1, Dev(dc, 1));
+    WalkLine(dc, Dev(dc, x0), Dev(dc, y0), Dev(dc, x1), Dev(dc, y1), pen, rgb);
+}
+
+// A text on a window, in the font made for the display's resolution, from the reference point
+// scaled: the cell is about the logical cell scaled, and texts drawn over each other from one
+// point cover each other exactly. The glyphs are clipped to their cell, so a later text over the
+// same cell replaces all of it.
+void WindowText(DeviceContextObject* dc, int x, int y, const std::wstring& text) {
+    const int cell = std::max(1, Dev(dc, dc->font->height));
+    Selected font(dc->hdc, ScreenFont(dc->hdc, dc->font, cell));
+    SIZE size{0, 0};
+    TEXTMETRICW metrics{};
+    ::GetTextExtentPoint32W(dc->hdc, text.data(), static_cast<int>(text.size()), &size);
+    ::GetTextMetricsW(dc->hdc, &metrics);
+    // The glyphs sit on the bottom of the cell; spare height lies above them, like leading.
+    const int spare = std::max(0, cell - static_cast<int>(metrics.tmHeight));
+    const int px = Dev(dc, x);
+    const int py = Dev(dc, y);
+    int left = px;
+    if ((dc->align & kAlignCenter) == kAlignCenter) {
+        left = px - size.cx / 2;
+    } else if ((dc->align & kAlignRight) == kAlignRight) {
+        left = px - size.cx;
+    }
+    constexpr int kAlignBaseline = TA_BASELINE;
+    int top = py;
+    if ((dc->align & kAlignBaseline) == kAlignBaseline) {
+        top = py - spare - metrics.tmAscent;
+    } else if ((dc->align & kAlignBottom) == kAlignBottom) {
+        top = py - cell;
+    }
+    const RECT box{left, top, left + size.cx, top + cell};
+    ::SetTextAlign(dc->hdc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+    ::SetTextColor(dc->hdc, kBlack);
+    ::SetBkColor(dc->hdc, dc->bkColor);
+    ::ExtTextOutW(dc->hdc, left, top + spare, ETO_OPAQUE | ETO_CLIPPED, &box, text.data(),
+                  static_cast<UINT>(text.size()), nullptr);
+}
+
+// A block transfer on a window moves by whole device pixels. At a fractional scale the part of a
+// move not made yet is carried into the next transfer on the same image, so a picture scrolled a
+// logical pixel at a time moves by 1 and 2 device pixels in turn and keeps its place on average.
+// Kept per bitmap (the window's DIB section); window thread only.
+struct Residue {
+    HGDIOBJ bitmap;
+    double x, y;
+};
+
+Residue& ScrollResidue(HDC hdc) {
+    static std::vector<Residue> residues;
+    const HGDIOBJ bitmap = ::GetCurrentObject(hdc, OBJ_BITMAP);
+    for (Residue& r : residues) {
+        if (r.bitmap == bitmap) {
+            return r;
+        }
+    }
+    residues.push_back(Residue{bitmap, 0, 0});
+    return residues.back();
+}
+
+// Fills the pixels of to outside covered with the nearest pixel of covered: first each row
+// sideways, then whole rows up and down.
+void RepeatEdges(HDC hdc, const RECT& covered, const RECT& to) {
+    if (Empty(covered)) {
+        return;
+    }
+    const int rows = covered.bottom - covered.top;
+    if (to.left < covered.left) {
+        ::StretchBlt(hdc, to.left, covered.top, covered.left - to.left, rows, hdc, covered.left,
+                     covered.top, 1, rows, SRCCOPY);
+    }
+    if (to.right > covered.right) {
+        ::StretchBlt(hdc, covered.right, covered.top, to.right - covered.right, rows, hdc,
+                     covered.right - 1, covered.top, 1, rows, SRCCOPY);
+    }
+    const int columns = to.right - to.left;
+    if (to.top < covered.top) {
+        ::StretchBlt(hdc, to.left, to.top, columns, covered.top - to.top, hdc, to.left, covered.top,
+                     columns, 1, SRCCOPY);
+    }
+    if (to.bottom > covered.bottom) {
+        ::StretchBlt(hdc, to.left, covered.bottom, columns, to.bottom - covered.bottom, hdc,
+                     to.left, covered.bottom - 1, columns, 1, SRCCOPY);
+    }
+}
+
+RECT Intersection(const RECT& a, const RECT& b) {
+    RECT r{};
+    return ::IntersectRect(&r, &a, &b) ? r : RECT{0, 0, 0, 0};
+}
+
+RECT Offset(RECT r, int dx, int dy) {
+    ::OffsetRect(&r, dx, dy);
+    return r;
+}
+
+}  // namespace
+
+int LogicalToDevice(double scale, int logical) {
+    return static_cast<int>(std::floor(logical * scale + 0.5));
+}
+
+RECT LogicalRectToDevice(double scale, const Rect& logical) {
+    if (logical.right <= logical.left || logical.bottom <= logical.top) {
+        return RECT{0, 0, 0, 0};
+    }
+    return RECT{LogicalToDevice(scale, logical.left), LogicalToDevice(scale, logical.top),
+                LogicalToDevice(scale, logical.right), LogicalToDevice(scale, logical.bottom)};
+}
+
+DeviceContext WrapDC(HDC hdc, const Rect& update, int width, int height, double scale,
+                     bool printer) {
+    if (hdc == nullptr || width <= 0 || height <= 0) {
+        return nullptr;
+    }
+    auto* dc = new DeviceContextObject;
+    dc->hdc = hdc;
+    dc->savedState = ::SaveDC(hdc);
+    dc->printer = printer;
+    dc->scale = printer || !(scale > 0) ? 1.0 : scale;
+    dc->width = width;
+    dc->height = height;
+    dc->font = StockFont();
+    dc->pen = StockPen();
+    dc->brush = StockBrush();
+    dc->align = kAlignLeft | kAlignTop;
+    dc->bkColor = kWhite;
+    if (printer) {
+        dc->update = Rect{0, 0, width, height};
+        ::SetMapMode(hdc, MM_TEXT);
+        ::SetBkMode(hdc, OPAQUE);
+        ::SetTextColor(hdc, kBlack);
+        ::SetBkColor(hdc, kWhite);
+        ::SetTextAlign(hdc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+    } else {
+        // Device pixels one to one, clipped to the update region's pixels.
+        dc->update = update;
+        ::SetMapMode(hdc, MM_TEXT);
+        ::SetWindowOrgEx(hdc, 0, 0, nullptr);
+        ::SetViewportOrgEx(hdc, 0, 0, nullptr);
+        ::SetBkMode(hdc, TRANSPARENT);
+        ::SelectObject(hdc, ::GetStockObject(DC_BRUSH));
+        const RECT clip = LogicalRectToDevice(dc->scale, update);
+        ::IntersectClipRect(hdc, clip.left, clip.top, clip.right, clip.bottom);
+    }
+    LiveContexts().push_back(dc);
+    return dc;
+}
+
+void UnwrapDC(DeviceContext dc) {
+    if (dc == nullptr) {
+        return;
+    }
+    auto& live = LiveContexts();
+    live.erase(std::remove(live.begin(), live.end(), dc), live.end());
+    ::RestoreDC(dc->hdc, dc->savedState);
+    delete dc;
+}
+
+HDC NativeDC(DeviceContext dc) {
+    return dc != nullptr ? dc->hdc : nullptr;
+}
+
+FontHandle CreateFont(int height, int weight) {
+    // GDI takes a negative height as the character height without the internal leading; the
+    // program's fonts are all given by their cell, and as on the Linux window a negative height
+    // is taken as that cell too, so both build the same picture. Zero means the default size.
+    const int cell = std::abs(height);
+    return new FontObject{cell == 0 ? kDefaultFontHeight : cell, weight <= 0 ? 400 : weight, false};
+}
+
+FontHandle CreateFixedPitchFont(int height, int weight) {
+    FontHandle font = CreateFont(height, weight);
+    font->fixedPitch = true;
+    return font;
+}
+
+void DeleteFont(FontHandle font) {
+    if (font == nullptr || font == StockFont()) {
+        return;
+    }
+    UnselectEverywhere(font, nullptr, nullptr);
+    delete font;
+}
+
+PenHandle CreatePen(int width, uint32_t rgb) {
+    // A window draws every line one pixel wide; the width is what a page scales.
+    return new PenObject{std::max(width, 1), rgb & 0xFFFFFF};
+}
+
+void DeletePen(PenHandle pen) {
+    if (pen == nullptr || pen == StockPen()) {
+        return;
+    }
+    UnselectEverywhere(nullptr, pen, nullptr);
+    if (pen->page != nullptr) {
+        ::DeleteObject(pen->page);
+    }
+    delete pen;
+}
+
+BrushHandle CreateSolidBrush(uint32_t rgb) {
+    return new BrushObject{rgb & 0xFFFFFF};
+}
+
+void DeleteBrush(BrushHandle brush) {
+    if (brush == nullptr || brush == StockBrush()) {
+        return;
+    }
+    UnselectEverywhere(nullptr, nullptr, brush);
+    if (brush->page != nullptr) {
+        ::DeleteObject(brush->page);
+    }
+    delete brush;
+}
+
+Rect GetUpdateRect(DeviceContext dc) {
+    return dc != nullptr ? dc->update : Rect{0, 0, 0, 0};
+}
+
+int GetDeviceWidth(DeviceContext dc) {
+    if (dc == nullptr) {
+        return 0;
+    }
+    return dc->printer ? dc->width : static_cast<int>(std::lround(dc->width / dc->scale));
+}
+
+int GetDeviceHeight(DeviceContext dc) {
+    if (dc == nullptr) {
+        return 0;
+    }
+    return dc->printer ? dc->height : static_cast<int>(std::lround(dc->height / dc->scale));
+}
+
+void SetAnisotropicMapping(DeviceContext dc, int windowExtX, int windowExtY, int viewportExtX,
+                           int viewportExtY) {
+    // A zero extent would divide by zero; such a mapping is refused, as GDI refuses it.
+    if (dc == nullptr || !dc->printer || windowExtX == 0 || windowExtY == 0 || viewportExtX == 0 ||
+        viewportExtY == 0) {
+        return;
+    }
+    ::SetMapMode(dc->hdc, MM_ANISOTROPIC);
+    ::SetWindowOrgEx(dc->hdc, 0, 0, nullptr);
+    ::SetWindowExtEx(dc->hdc, windowExtX, windowExtY, nullptr);
+    ::SetViewportExtEx(dc->hdc, viewportExtX, viewportExtY, nullptr);
+    ::SetViewportOrgEx(dc->hdc, 0, 0, nullptr);
+}
+
+FontHandle SelectFont(DeviceContext dc, FontHandle font) {
+    if (dc == nullptr || font == nullptr) {
+        return nullptr;
+    }
+    return std::exchange(dc->font, font);
+}
+
+PenHandle SelectPen(DeviceContext dc, PenHandle pen) {
+    if (dc == nullptr || pen == nullptr) {
+        return nullptr;
+    }
+    return std::exchange(dc->pen, pen);
+}
+
+BrushHandle SelectBrush(DeviceContext dc, BrushHandle brush) {
+    if (dc == nullptr || brush == nullptr) {
+        return nullptr;
+    }
+    return std::exchange(dc->brush, brush);
+}
+
+int SetTextAlign(DeviceContext dc, int align) {
+    if (dc == nullptr) {
+        return 0;
+    }
+    return std::exchange(dc->align, align);
+}
+
+uint32_t SetBkColor(DeviceContext dc, uint32_t rgb) {
+    if (dc == nullptr) {
+        return 0;
+    }
+    return std::exchange(dc->bkColor, rgb & 0xFFFFFF);
+}
+
+void Rectangle(DeviceContext dc, int left, int top, int right, int bottom) {
+    if (dc == nullptr) {
+        return;
+    }
+    if (right < left) {
+        std::swap(left, right);
+    }
+    if (bottom < top) {
+        std::swap(top, bottom);
+    }
+    if (right - left <= 0 || bottom - top <= 0) {
+        return;
+    }
+    if (dc->printer) {
+        Selected pen(dc->hdc, PagePen(dc->pen));
+        Selected brush(dc->hdc, PageBrush(dc->brush));
+        ::Rectangle(dc->hdc, left, top, right, bottom);
+        return;
+    }
+    const uint32_t pen = dc->pen->rgb;
+    const std::pair<Rect, uint32_t> parts[] = {
+        {Rect{left + 1, top + 1, right - 1, bottom - 1}, dc->brush->rgb},
+        {Rect{left, top, right, top + 1}, pen},
+        {Rect{left, bottom - 1, right, bottom}, pen},
+        {Rect{left, top, left + 1, bottom}, pen},
+        {Rect{right - 1, top, right, bottom}, pen}};
+    for (const auto& [rect, rgb] : parts) {
+        Fill(dc, LogicalRectToDevice(dc->scale, rect), rgb);
+    }
+}
+
+void MoveTo(DeviceContext dc, int x, int y) {
+    if (dc != nullptr) {
+        dc->position = POINT{x, y};
+    }
+}
+
+void LineTo(DeviceContext dc, int x, int y) {
+    if (dc == nullptr) {
+        return;
+    }
+    const POINT from = std::exchange(dc->position, POINT{x, y});
+    if (dc->printer) {
+        Selected pen(dc->hdc, PagePen(dc->pen));
+        ::MoveToEx(dc->hdc, from.x, from.y, nullptr);
+        ::LineTo(dc->hdc, x, y);
+        return;
+    }
+    // A line that lies wholly on one side of the surface cannot touch it.
+    const int w = GetDeviceWidth(dc) + 1;
+    const int h = GetDeviceHeight(dc) + 1;
+    if ((from.x < 0 && x < 0) || (from.y < 0 && y < 0) || (from.x >= w && x >= w) ||
+        (from.y >= h && y >= h)) {
+        return;
+    }
+    WindowLine(dc, from.x, from.y, x, y);
+}
+
+void TextOut(DeviceContext dc, int x, int y, const char* text, int length) {
+    if (dc == nullptr || text == nullptr || length <= 0) {
+        return;
+    }
+    const std::wstring wide =
+        WideFromWindows1252(std::string_view(text, static_cast<size_t>(length)));
+    if (!dc->printer) {
+        WindowText(dc, x, y, wide);
+        return;
+    }
+    // On a page GDI places the text by the alignment (the program's flags are GDI's) and fills
+    // its cell with the background colour; font heights are logical units of the mapping.
+    Selected font(dc->hdc, PageFont(dc->font));
+    ::SetTextAlign(dc->hdc, static_cast<UINT>(dc->align) | TA_NOUPDATECP);
+    ::SetBkColor(dc->hdc, dc->bkColor);
+    ::ExtTextOutW(dc->hdc, x, y, 0, nullptr, wide.data(), static_cast<UINT>(wide.size()), nullptr);
+}
+
+void BitBlt(DeviceContext dc, int dstX, int dstY, int width, int height, int srcX, int srcY) {
+    // A page is drawn, not kept as pixels: there is nothing to copy from.
+    if (dc == nullptr || dc->printer || width <= 0 || height <= 0) {
+        return;
+    }
+    const double s = dc->scale;
+    const RECT surface{0, 0, dc->width, dc->height};
+    if (s == 1.0) {
+        ::BitBlt(dc->hdc, dstX, dstY, width, height, dc->hdc, srcX, srcY, SRCCOPY);
+        return;
+    }
+    Residue& residue = ScrollResidue(dc->hdc);
+    const double exactX = (dstX - srcX) * s + residue.x;
+    const double exactY = (dstY - srcY) * s + residue.y;
+    const int moveX = static_cast<int>(std::floor(exactX + 0.5));
+    const int moveY = static_cast<int>(std::floor(exactY + 0.5));
+    residue.x = exactX - moveX;
+    residue.y = exactY - moveY;
+    // Only pixels of the logical source are moved, and only into the logical destination. A
+    // fractional scale can move a device pixel further than the source reaches (the graph's
+    // block beside its axis): the destination's pixels left over repeat their neighbours.
+    const RECT from = LogicalRectToDevice(s, Rect{srcX, srcY, srcX + width, srcY + height});
+    const RECT to = LogicalRectToDevice(s, Rect{dstX, dstY, dstX + width, dstY + height});
+    const RECT source = Intersection(Intersection(from, Offset(to, -moveX, -moveY)), surface);
+    if (!Empty(source)) {
+        ::BitBlt(dc->hdc, source.left + moveX, source.top + moveY, source.right - source.left,
+                 source.bottom - source.top, dc->hdc, source.left, source.top, SRCCOPY);
+    }
+    RepeatEdges(dc->hdc, Intersection(Offset(Intersection(from, surface), moveX, moveY), to),
+                Intersection(to, surface));
+}
 
 }  // namespace platform
