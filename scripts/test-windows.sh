@@ -150,7 +150,7 @@ check "monitor --csv: local ISO times" \
   "$scratch/monitor.win.out"
 check "the same bytes on both lines" cmp "$scratch/wire-win.bin" "$scratch/wire-linux.bin"
 
-run_both monitor-json monitor --json --duration 2
+run_both monitor-json monitor --json --duration 4
 check "monitor --json: the same kinds of lines" monitor_lines monitor-json \
   's/^{"time": "[^"]*"/{"time": T/; s/"max": [^,]*, "min": [^,]*, "dpdt": [^,]*/"max": P, "min": P, "dpdt": P/'
 
