@@ -229,6 +229,34 @@ void ListChanged(DialogObject* dialog, int id, DialogControlState& list) {
 
 }  // namespace
 
+// A text wider than its rectangle (a longer language, a wider face) grows away from the control
+// it names rather than being cut: a right-aligned label to the left, any other to the right.
+void FitLabel(const DialogControlState& label) {
+    if (label.kind != ControlKind::Label && label.kind != ControlKind::UnitLabel) {
+        return;
+    }
+    const std::wstring text = WindowText(label.window);
+    SIZE size{};
+    HDC dc = ::GetDC(label.window);
+    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(::SendMessageW(label.window, WM_GETFONT, 0, 0));
+    HGDIOBJ previous = font != nullptr ? ::SelectObject(dc, font) : nullptr;
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    if (previous != nullptr) {
+        ::SelectObject(dc, previous);
+    }
+    ::ReleaseDC(label.window, dc);
+    RECT rect = label.layout;
+    const int missing = size.cx - (rect.right - rect.left);
+    if (missing > 0 && label.kind == ControlKind::Label) {
+        rect.left = std::max(0L, rect.left - missing);
+    } else if (missing > 0) {
+        rect.right += missing;
+    }
+    ::SetWindowPos(label.window, nullptr, rect.left, rect.top, rect.right - rect.left,
+                   rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(label.window, nullptr, TRUE);
+}
+
 std::vector<WORD> BuildTemplate(const DialogTemplate& layout, DWORD style,
                                 const std::wstring& caption) {
     TemplateWriter out;
@@ -291,15 +319,15 @@ void AttachControls(DialogObject* dialog, HWND window, const DialogTemplate& lay
             c.kind == ControlKind::PushButton) {
             dialog->focusOrder.push_back(control);
         }
-        if (c.id == 0 || dialog->controls.count(c.id) != 0) {
-            continue;
-        }
         DialogControlState state;
         state.window = control;
         state.kind = c.kind;
         ::GetWindowRect(control, &state.layout);
         ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&state.layout), 2);
-        dialog->controls[c.id] = state;
+        FitLabel(state);
+        if (c.id != 0 && dialog->controls.count(c.id) == 0) {
+            dialog->controls[c.id] = state;
+        }
     }
 }
 
@@ -477,34 +505,6 @@ HWND ControlWindow(DialogHandle dialog, int controlId) {
         return ::GetDlgItem(dialog->window, controlId);
     }
     return nullptr;
-}
-
-// A text wider than its rectangle (a longer language) grows away from the control it names
-// rather than being cut: a right-aligned label to the left, any other to the right.
-void FitLabel(const DialogControlState& label) {
-    if (label.kind != ControlKind::Label && label.kind != ControlKind::UnitLabel) {
-        return;
-    }
-    const std::wstring text = WindowText(label.window);
-    SIZE size{};
-    HDC dc = ::GetDC(label.window);
-    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(::SendMessageW(label.window, WM_GETFONT, 0, 0));
-    HGDIOBJ previous = font != nullptr ? ::SelectObject(dc, font) : nullptr;
-    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    if (previous != nullptr) {
-        ::SelectObject(dc, previous);
-    }
-    ::ReleaseDC(label.window, dc);
-    RECT rect = label.layout;
-    const int missing = size.cx - (rect.right - rect.left);
-    if (missing > 0 && label.kind == ControlKind::Label) {
-        rect.left = std::max(0L, rect.left - missing);
-    } else if (missing > 0) {
-        rect.right += missing;
-    }
-    ::SetWindowPos(label.window, nullptr, rect.left, rect.top, rect.right - rect.left,
-                   rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    ::InvalidateRect(label.window, nullptr, TRUE);
 }
 
 }  // namespace

@@ -55,6 +55,8 @@ std::vector<WORD> BuildTemplate(const DialogTemplate& layout, DWORD style,
 // After the window of a dialog or page exists: records its controls, gives pictures their
 // bitmaps.
 void AttachControls(DialogObject* dialog, HWND window, const DialogTemplate& layout);
+// Sizes a label to its present text.
+void FitLabel(const DialogControlState& label);
 
 void Deliver(DialogObject* dialog, const DialogMessage& message);
 // A WM_COMMAND from a control of dialog; returns whether it meant something to the procedure.

@@ -1,7 +1,7 @@
 // The property sheet on Win32: comctl32's own, with pages from in-memory templates. comctl32
-// creates a page when it first becomes current, sends kill-active, set-active, apply (to every
-// created page, in page order) and reset, and takes Ctrl+Tab and Ctrl+PageDown in its message
-// loop before any control sees them; the pages pass these on to their procedures.
+// creates a page when it first becomes current and sends kill-active, set-active, apply (to every
+// created page, in page order) and reset; the pages pass these on to their procedures. The page
+// keys are taken here, before any control sees them.
 #include "platform/property_sheet.h"
 
 #include <string>
@@ -27,7 +27,8 @@ struct PageStart {
 
 // The sheet whose PropertySheetW call runs (window thread only); comctl32's callback has no
 // parameter of its own to carry it.
-DialogObject* sheetBeingCreated = nullptr;
+DialogObject* runningSheet = nullptr;
+HHOOK pageKeyHook = nullptr;
 
 int IndexOf(const DialogObject* page) {
     const auto& pages = page->root->pages;
@@ -150,13 +151,52 @@ LRESULT CALLBACK SheetSubclass(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 int CALLBACK SheetCallback(HWND window, UINT message, LPARAM) {
-    if (message == PSCB_INITIALIZED && sheetBeingCreated != nullptr) {
-        sheetBeingCreated->window = window;
-        ::SetWindowSubclass(window, SheetSubclass, 1,
-                            reinterpret_cast<DWORD_PTR>(sheetBeingCreated));
+    if (message == PSCB_INITIALIZED && runningSheet != nullptr) {
+        runningSheet->window = window;
+        ::SetWindowSubclass(window, SheetSubclass, 1, reinterpret_cast<DWORD_PTR>(runningSheet));
         ::PostMessageW(window, kShownMessage, 0, 0);
     }
     return 0;
+}
+
+// The page keys: +1 for Ctrl+Tab and Ctrl+PageDown, -1 for Ctrl+Shift+Tab and Ctrl+PageUp, 0
+// for any other key.
+int PageStep(const MSG& key) {
+    if (key.message != WM_KEYDOWN || ::GetKeyState(VK_CONTROL) >= 0 || ::GetKeyState(VK_MENU) < 0) {
+        return 0;
+    }
+    const bool shift = ::GetKeyState(VK_SHIFT) < 0;
+    switch (key.wParam) {
+        case VK_TAB:
+            return shift ? -1 : 1;
+        case VK_NEXT:
+            return shift ? 0 : 1;
+        case VK_PRIOR:
+            return shift ? 0 : -1;
+        default:
+            return 0;
+    }
+}
+
+// The page keys switch pages from whatever control of the sheet has the focus, as a click on
+// the tab would. They are taken as the message loop fetches them, before a control sees them:
+// a list would otherwise move its selection on Ctrl+PageDown (OK would then send a value nobody
+// chose), and an edit field take Ctrl+Tab as Tab. Not every comctl32 does this in its loop.
+LRESULT CALLBACK PageKeyHook(int code, WPARAM removed, LPARAM lParam) {
+    auto* message = reinterpret_cast<MSG*>(lParam);
+    DialogObject* sheet = runningSheet;
+    if (code == HC_ACTION && removed == PM_REMOVE && sheet != nullptr && sheet->window != nullptr &&
+        (message->hwnd == sheet->window || ::IsChild(sheet->window, message->hwnd))) {
+        if (const int step = PageStep(*message); step != 0) {
+            message->message = WM_NULL;
+            const int count = static_cast<int>(sheet->pages.size());
+            if (!sheet->finishing && sheet->current >= 0) {
+                PropSheet_SetCurSel(sheet->window, nullptr,
+                                    ((sheet->current + step) % count + count) % count);
+            }
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, removed, lParam);
 }
 
 }  // namespace
@@ -210,12 +250,20 @@ int ShowPropertySheet(WindowHandle owner, const PropertySheetSpec& spec) {
     header.ppsp = pages.data();
     header.pfnCallback = SheetCallback;
 
-    DialogObject* outer = sheetBeingCreated;
-    sheetBeingCreated = &sheet;
+    DialogObject* outer = runningSheet;
+    runningSheet = &sheet;
+    if (pageKeyHook == nullptr) {
+        pageKeyHook =
+            ::SetWindowsHookExW(WH_GETMESSAGE, PageKeyHook, nullptr, ::GetCurrentThreadId());
+    }
     AddLive(&sheet);
     const INT_PTR result = ::PropertySheetW(&header);
     RemoveLive(&sheet);
-    sheetBeingCreated = outer;
+    runningSheet = outer;
+    if (outer == nullptr && pageKeyHook != nullptr) {
+        ::UnhookWindowsHookEx(pageKeyHook);
+        pageKeyHook = nullptr;
+    }
     if (result < 0) {
         return -1;
     }

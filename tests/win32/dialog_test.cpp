@@ -31,13 +31,11 @@ void Record(int page, const DialogMessage& message) {
     heard += ' ';
 }
 
-// Runs the posted messages (keys) through the dialog, as its own loop would.
-void Pump(HWND dialog, bool sheet) {
+// Runs the posted messages (keys) through the dialog, as a dialog's loop would.
+void Pump(HWND dialog) {
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        const bool taken =
-            sheet ? PropSheet_IsDialogMessage(dialog, &msg) : ::IsDialogMessageW(dialog, &msg);
-        if (!taken) {
+        if (!::IsDialogMessageW(dialog, &msg)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
@@ -45,14 +43,14 @@ void Pump(HWND dialog, bool sheet) {
 }
 
 // A key pressed where the focus is, Ctrl held down or not.
-void Key(HWND dialog, bool sheet, WPARAM key, bool control = false) {
+void Key(HWND dialog, WPARAM key, bool control = false) {
     BYTE keys[256];
     ::GetKeyboardState(keys);
     keys[VK_CONTROL] = control ? 0x80 : 0;
     ::SetKeyboardState(keys);
     ::PostMessageW(::GetFocus(), WM_KEYDOWN, key, 1);
     ::PostMessageW(::GetFocus(), WM_KEYUP, key, 0xC0000001);
-    Pump(dialog, sheet);
+    Pump(dialog);
     keys[VK_CONTROL] = 0;
     ::SetKeyboardState(keys);
 }
@@ -93,7 +91,7 @@ TEST_F(DialogTest, AboutBoxEndsByReturnOrEscapeAndShowsItsPicture) {
                          sizeof picture, &picture);
             EXPECT_EQ(picture.bmWidth, 64);
             EXPECT_EQ(picture.bmHeight, 51);
-            Key(dialog->window, false, key);
+            Key(dialog->window, key);
         };
         EXPECT_EQ(platform::ShowModalDialog(nullptr, kAboutDialogLayout, ModalProc),
                   key == VK_RETURN ? 7 : 9);
@@ -128,7 +126,7 @@ TEST_F(DialogTest, FieldsAndListsKeepTheProgramsRules) {
         platform::SetListSelection(d, 1010, 0);
         EXPECT_EQ(heard, "0I ");  // the program's own changes are not the user's
         ::SetFocus(Item(d, 1010));
-        Key(d->window, false, VK_DOWN);  // the user's choice, and the field losing the focus
+        Key(d->window, VK_DOWN);  // the user's choice, and the field losing the focus
         ::SetFocus(Item(d, 1011));
         ::SetFocus(Item(d, 1013));
         EXPECT_EQ(platform::GetListSelection(d, 1010), 1);
@@ -174,25 +172,25 @@ struct SheetCase {
 const SheetCase kSheetCases[] = {
     {"page keys from a list, then Return: every shown page applies, in page order",
      [](DialogHandle sheet) {
-         Pump(sheet->window, true);
+         Pump(sheet->window);
          EXPECT_EQ(::GetFocus(), Item(platform::SheetPage(sheet, 0), 1010));
-         Key(sheet->window, true, VK_NEXT, true);
+         Key(sheet->window, VK_NEXT, true);
          EXPECT_EQ(platform::CurrentSheetPage(sheet), platform::SheetPage(sheet, 1));
          EXPECT_EQ(::GetFocus(), Item(platform::SheetPage(sheet, 1), 1010));
-         Key(sheet->window, true, VK_TAB, true);
-         Key(sheet->window, true, VK_TAB, true);
+         Key(sheet->window, VK_TAB, true);
+         Key(sheet->window, VK_TAB, true);
          EXPECT_EQ(::GetFocus(), Item(platform::SheetPage(sheet, 3), 1026));
          EXPECT_NE(platform::SheetPage(sheet, 2), nullptr);
          ::SendMessageW(sheet->window, PSM_SETCURSEL, 1, 0);
-         Key(sheet->window, true, VK_RETURN);
+         Key(sheet->window, VK_RETURN);
      },
      1, "0I 0S 0K 1I 1S 1K 2I 2S 2K 3I 3S 3K 1S 1K 0A 1A 2A 3A "},
     {"Escape: the shown pages reset, the others never exist",
      [](DialogHandle sheet) {
-         Pump(sheet->window, true);
+         Pump(sheet->window);
          ::SendMessageW(sheet->window, PSM_SETCURSEL, 3, 0);
          EXPECT_EQ(platform::SheetPage(sheet, 1), nullptr);
-         Key(sheet->window, true, VK_ESCAPE);
+         Key(sheet->window, VK_ESCAPE);
      },
      0, "0I 0S 0K 3I 3S 0R 3R "},
 };
