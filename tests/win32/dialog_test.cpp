@@ -56,14 +56,25 @@ void Key(HWND dialog, WPARAM key, bool control = false) {
 }
 
 HWND Item(DialogHandle dialog, int id) {
-    return ::GetDlgItem(dialog->window, id);
+    return dialog != nullptr ? ::GetDlgItem(dialog->window, id) : nullptr;
 }
 
 class DialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
         heard.clear();
-        platform::SetDialogShownHook([](DialogHandle dialog) { script(dialog); });
+        platform::SetDialogShownHook([](DialogHandle dialog) {
+            script(dialog);
+            // A dialog that the script could not end fails in seconds instead of hanging.
+            ::SetTimer(dialog->window, 1, 5000, [](HWND window, UINT, UINT_PTR, DWORD) {
+                ADD_FAILURE() << "the dialog did not end";
+                if (PropSheet_GetTabControl(window) != nullptr) {
+                    ::DestroyWindow(window);
+                } else {
+                    ::EndDialog(window, -2);
+                }
+            });
+        });
     }
     void TearDown() override {
         platform::SetDialogShownHook(nullptr);
