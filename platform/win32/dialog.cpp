@@ -203,6 +203,55 @@ HBITMAP BitmapFromXpm(const char* const* xpm) {
     return bitmap;
 }
 
+// The layouts place a picture beside texts as if a dialog unit were kDialogUnitPixels of its
+// pixels; the dialog's own units (its font at the monitor's resolution) may be smaller or larger,
+// so the picture is scaled with them and keeps its place beside the texts.
+HBITMAP ScaledPicture(HWND dialog, HBITMAP picture) {
+    BITMAP source{};
+    if (picture == nullptr || ::GetObjectW(picture, sizeof source, &source) == 0) {
+        return picture;
+    }
+    RECT size{0, 0, (source.bmWidth + kDialogUnitPixels - 1) / kDialogUnitPixels,
+              (source.bmHeight + kDialogUnitPixels - 1) / kDialogUnitPixels};
+    ::MapDialogRect(dialog, &size);
+    if (size.right <= 0 || size.bottom <= 0 ||
+        (size.right == source.bmWidth && size.bottom == source.bmHeight)) {
+        return picture;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size.right;
+    info.bmiHeader.biHeight = -size.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP scaled = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC from = ::CreateCompatibleDC(nullptr);
+    HDC to = ::CreateCompatibleDC(nullptr);
+    if (scaled != nullptr && from != nullptr && to != nullptr) {
+        HGDIOBJ oldFrom = ::SelectObject(from, picture);
+        HGDIOBJ oldTo = ::SelectObject(to, scaled);
+        ::SetStretchBltMode(to, HALFTONE);
+        ::SetBrushOrgEx(to, 0, 0, nullptr);
+        ::StretchBlt(to, 0, 0, size.right, size.bottom, from, 0, 0, source.bmWidth, source.bmHeight,
+                     SRCCOPY);
+        ::SelectObject(from, oldFrom);
+        ::SelectObject(to, oldTo);
+    }
+    if (from != nullptr) {
+        ::DeleteDC(from);
+    }
+    if (to != nullptr) {
+        ::DeleteDC(to);
+    }
+    if (scaled == nullptr) {
+        return picture;
+    }
+    ::DeleteObject(picture);
+    return scaled;
+}
+
 std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<size_t>(std::max(0, ::GetWindowTextLengthW(window))) + 1, L'\0');
     text.resize(
@@ -309,7 +358,7 @@ void AttachControls(DialogObject* dialog, HWND window, const DialogTemplate& lay
         }
         if (c.kind == ControlKind::Bitmap) {
             // A picture control takes the size of its picture.
-            if (HBITMAP bitmap = BitmapFromXpm(c.xpm)) {
+            if (HBITMAP bitmap = ScaledPicture(window, BitmapFromXpm(c.xpm))) {
                 dialog->bitmaps.push_back(bitmap);
                 ::SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP,
                                reinterpret_cast<LPARAM>(bitmap));

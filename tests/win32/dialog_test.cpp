@@ -91,17 +91,21 @@ bool ModalProc(DialogHandle dialog, const DialogMessage& message) {
     return true;
 }
 
-TEST_F(DialogTest, AboutBoxEndsByReturnOrEscapeAndShowsItsPicture) {
+TEST_F(DialogTest, AboutBoxEndsByReturnOrEscapeAndShowsItsLogo) {
     for (const WPARAM key : {VK_RETURN, VK_ESCAPE}) {
         heard.clear();
         script = [key](DialogHandle dialog) {
             EXPECT_EQ(heard, "0I ");
-            BITMAP picture{};
-            ::GetObjectW(reinterpret_cast<HBITMAP>(
-                             ::SendMessageW(Item(dialog, 1051), STM_GETIMAGE, IMAGE_BITMAP, 0)),
-                         sizeof picture, &picture);
-            EXPECT_EQ(picture.bmWidth, 64);
-            EXPECT_EQ(picture.bmHeight, 51);
+            // The logo is shown, and beside the program's name, not over it.
+            HWND logo = Item(dialog, 1051);
+            EXPECT_NE(::SendMessageW(logo, STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
+            RECT picture{};
+            ::GetWindowRect(logo, &picture);
+            ::MapWindowPoints(nullptr, dialog->window, reinterpret_cast<POINT*>(&picture), 2);
+            RECT name{49, 10, 59, 8};
+            ::MapDialogRect(dialog->window, &name);
+            EXPECT_GT(picture.right - picture.left, 30);
+            EXPECT_LT(picture.right, name.left);
             Key(dialog->window, key);
         };
         EXPECT_EQ(platform::ShowModalDialog(nullptr, kAboutDialogLayout, ModalProc),
