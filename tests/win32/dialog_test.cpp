@@ -1,6 +1,6 @@
 // The dialogs and the parameter sheet on the Win32 window system, built from the program's own
 // layouts and driven through the shown hook with the window messages a user's keys make.
-// Under Wine this needs a display (scripts/test-windows-dialogs.sh gives it one).
+// Under Wine this needs a display (scripts/test-windows.sh gives it one).
 #include <gtest/gtest.h>
 
 #include <functional>
