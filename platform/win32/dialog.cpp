@@ -450,6 +450,27 @@ void RunShownHook(DialogObject* root) {
     hook(root);
 }
 
+// Centred on the owner, or on the work area of the screen when there is none.
+void CentreOnOwner(HWND dialog) {
+    RECT area{};
+    HWND owner = ::GetWindow(dialog, GW_OWNER);
+    if (owner == nullptr || !::IsWindowVisible(owner) || ::IsIconic(owner)) {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        ::GetMonitorInfoW(::MonitorFromWindow(dialog, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        area = monitor.rcWork;
+    } else {
+        ::GetWindowRect(owner, &area);
+    }
+    RECT frame{};
+    ::GetWindowRect(dialog, &frame);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    ::SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - width) / 2,
+                   area.top + (area.bottom - area.top - height) / 2, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void AddLive(DialogObject* root) {
     liveDialogs.push_back(root);
 }
@@ -486,27 +507,6 @@ struct ModalStart {
     const DialogTemplate* layout;
 };
 
-// Centred on the owner, or on the work area of the screen when there is none.
-void Centre(HWND dialog) {
-    RECT area{};
-    HWND owner = ::GetWindow(dialog, GW_OWNER);
-    if (owner == nullptr || !::IsWindowVisible(owner) || ::IsIconic(owner)) {
-        MONITORINFO monitor{};
-        monitor.cbSize = sizeof monitor;
-        ::GetMonitorInfoW(::MonitorFromWindow(dialog, MONITOR_DEFAULTTOPRIMARY), &monitor);
-        area = monitor.rcWork;
-    } else {
-        ::GetWindowRect(owner, &area);
-    }
-    RECT frame{};
-    ::GetWindowRect(dialog, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    ::SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - width) / 2,
-                   area.top + (area.bottom - area.top - height) / 2, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 INT_PTR CALLBACK ModalProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* dialog = reinterpret_cast<DialogObject*>(::GetWindowLongPtrW(window, DWLP_USER));
     switch (message) {
@@ -515,7 +515,7 @@ INT_PTR CALLBACK ModalProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             dialog = start->dialog;
             ::SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(dialog));
             AttachControls(dialog, window, *start->layout);
-            Centre(window);
+            CentreOnOwner(window);
             Deliver(dialog, DialogMessage{DialogMessageType::InitDialog});
             ::PostMessageW(window, kShownMessage, 0, 0);
             if (HWND first = FirstFocusControl(dialog)) {

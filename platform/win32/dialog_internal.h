@@ -64,6 +64,8 @@ bool HandleCommand(DialogObject* dialog, WPARAM wParam, LPARAM lParam);
 // The first control of dialog that can take the focus now, or nullptr.
 HWND FirstFocusControl(const DialogObject* dialog);
 void RunShownHook(DialogObject* root);
+// Centred on the owner, or on the work area of the screen when there is none.
+void CentreOnOwner(HWND dialog);
 
 // The dialogs whose message loop runs (window thread only), outermost first.
 void AddLive(DialogObject* root);

@@ -137,10 +137,13 @@ INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     }
 }
 
-// The sheet's own window procedure is comctl32's; this runs the shown hook in its loop.
+// The sheet's own window procedure is comctl32's; this places the sheet and runs the shown hook
+// once its loop runs.
 LRESULT CALLBACK SheetSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                DWORD_PTR data) {
     if (message == kShownMessage) {
+        // Placed as the modal dialogs are, now that comctl32 has given the sheet its size.
+        CentreOnOwner(window);
         RunShownHook(reinterpret_cast<DialogObject*>(data));
         return 0;
     }
