@@ -450,7 +450,6 @@ void RunShownHook(DialogObject* root) {
     hook(root);
 }
 
-// Centred on the owner, or on the work area of the screen when there is none.
 void CentreOnOwner(HWND dialog) {
     RECT area{};
     HWND owner = ::GetWindow(dialog, GW_OWNER);
