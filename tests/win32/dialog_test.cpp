@@ -142,16 +142,23 @@ TEST_F(DialogTest, FieldsAndListsKeepTheProgramsRules) {
         EXPECT_EQ(heard, "0I ");  // the program's own changes are not the user's
         ::SetFocus(Item(d, 1010));
         Key(d->window, VK_DOWN);  // the user's choice, and the field losing the focus
+        // In the dropped-down list the choice counts once, when the list closes on it.
+        ::SendMessageW(Item(d, 1010), CB_SHOWDROPDOWN, TRUE, 0);
+        Key(d->window, VK_DOWN);
+        Key(d->window, VK_UP);
+        Key(d->window, VK_UP);
+        EXPECT_EQ(heard, "0I 0C1010s ");
+        Key(d->window, VK_RETURN);
         ::SetFocus(Item(d, 1011));
         ::SetFocus(Item(d, 1013));
-        EXPECT_EQ(platform::GetListSelection(d, 1010), 1);
+        EXPECT_EQ(platform::GetListSelection(d, 1010), 0);
         platform::EnableDlgItem(d, 1013, false);
         EXPECT_FALSE(platform::IsDlgItemEnabled(d, 1013));
         EXPECT_NE(::GetFocus(), Item(d, 1013));
         platform::EndDialog(d, 3);
     };
     EXPECT_EQ(platform::ShowModalDialog(nullptr, kLimit1PageLayout, ModalProc), 3);
-    EXPECT_EQ(heard, "0I 0C1010s 0C1011k 0C1013k ");
+    EXPECT_EQ(heard, "0I 0C1010s 0C1010s 0C1011k 0C1013k ");
 }
 
 // Each page fills its lists, so a page key that reached a list would change its selection.
