@@ -59,7 +59,8 @@ check() {  # check NAME CONDITION-COMMAND...
 }
 
 # What is missing is built: the Windows programs here, kvxsim and kvxctl for Linux.
-if [ ! -f "$win/kvxctl.exe" ] || [ ! -f "$win/tests/kvx_windows_tests.exe" ]; then
+if [ ! -f "$win/kvxctl.exe" ] || [ ! -f "$win/KVXMon.exe" ] ||
+  [ ! -f "$win/tests/kvx_windows_tests.exe" ]; then
   scripts/build-windows.sh "$win" || { echo "0 passed, 1 failed"; exit 1; }
 fi
 if [ ! -x "$linux/kvxsim" ] || [ ! -x "$linux/kvxctl" ]; then
@@ -209,6 +210,162 @@ start_sim "$dos/com8" /dev/null
 for _ in $(seq 200); do grep -q "link back" "$scratch/unplug.out" && break; sleep 0.1; done
 check "unplugged and back: link lost, then back" grep -q "link lost" "$scratch/unplug.out"
 check "unplugged and back: values again" sh -c "sed -n '/link back/,\$p' '$scratch/unplug.out' | grep -q ',40,'"
+
+# KVXMon.exe end to end, as a user drives it, on an X server of its own (there is no window
+# manager: every window is given the focus as a click would): kvxsim on COM1 recording the wire,
+# the device named in the identity bar and its curve drawn (pixels of the window), a setpoint typed
+# into the parameter sheet (Alt+P) and sent with Return, File > Save Parameters, Print > Screen
+# dump and File > Exit by their mnemonics, each with what it must leave.
+display_fd=$scratch/display
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$display_fd" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$display_fd" ] && break; sleep 0.05; done
+export DISPLAY=:$(cat "$display_fd")
+mon=$scratch/mon
+mkdir -p "$mon"
+rm -f "$dos/com1"  # a fresh prefix maps COM1 to /dev/ttyS0
+check "kvxsim as COM1 for KVXMon.exe" start_sim "$dos/com1" "$scratch/wire-mon.bin" \
+  --identity "KVX-WINE E2E MMMMMMMMMMMMMMMMMMMMMMMMMMMMMM"
+mon_exe=$(realpath "$win/KVXMon.exe")
+(cd "$mon" && timeout 300 "$WINE" "$mon_exe" >"$scratch/kvxmon.log" 2>&1) &
+pids+=($!)
+
+wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
+  local end=$(($(date +%s) + $1))
+  shift
+  until "$@"; do [ "$(date +%s)" -lt "$end" ] || return 1; sleep 0.1; done
+}
+window_named() {  # window_named TITLE-REGEX [SECONDS]: the first visible window so named
+  local id=""
+  for _ in $(seq $((${2:-10} * 10))); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
+    [ -n "$id" ] && break
+    sleep 0.1
+  done
+  echo "$id"
+}
+gone() { [ -z "$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null)" ]; }
+keys() {  # keys WINDOW KEY...: the focus to the window, then the keys one by one
+  xdotool windowfocus --sync "$1" 2>/dev/null
+  shift
+  xdotool key --delay 150 "$@"
+}
+type_into() {  # type_into WINDOW TEXT: typed, then Return
+  sleep 0.5
+  xdotool windowfocus --sync "$1" 2>/dev/null
+  xdotool type --delay 20 "$2"
+  xdotool key Return
+}
+words_heard() {  # the words on the recorded wire: 4 data bytes (a nibble each), sum, CR
+  python3 -c '
+import sys
+data = open(sys.argv[1], "rb").read()
+for i in range(0, len(data) - 5, 6):
+    if data[i + 5] == 13:
+        print(sum((data[i + k] >> 4) << (12 - 4 * k) for k in range(4)))' "$scratch/wire-mon.bin"
+}
+# The window's pixels (xwd, 32 bits a pixel) against the client area's layout, found by the
+# identity bar's inner rows, the only runs of 800 pixels in the panel colour. Prints "WIDTH HEIGHT
+# TEXT_WIDTH TEXT_HEIGHT BLUE": the window, what the identity bar's text covers, and the pixels of
+# the curve's blue in the graph.
+window_pixels() {  # window_pixels XWD-FILE
+  python3 - "$1" <<'EOF'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+h = struct.unpack(">25I", data[:100])
+size, width, height, bpp, line = h[0], h[4], h[5], h[11], h[12]
+pixels = data[size + 12 * h[19]:]
+if bpp != 32:
+    sys.exit("xwd: %d bits per pixel" % bpp)
+def rgb(x, y):
+    if not (0 <= x < width and 0 <= y < height):
+        return None
+    b, g, r = pixels[y * line + 4 * x : y * line + 4 * x + 3]
+    return (r, g, b)
+panel = (210, 210, 210)
+bar = None
+for y in range(height):
+    run = 0
+    for x in range(width):
+        run = run + 1 if rgb(x, y) == panel else 0
+        if run == 800:
+            bar = (x - 799 - 26, y - 16)  # the bar's inside starts at (26, 16) of the client area
+            break
+    if bar:
+        break
+text_w = text_h = blue = 0
+if bar:
+    ox, oy = bar
+    ink = [(x, y) for y in range(oy + 16, oy + 49) for x in range(ox + 26, ox + 934)
+           if rgb(x, y) not in (panel, None)]
+    if ink:
+        text_w = max(p[0] for p in ink) - min(p[0] for p in ink) + 1
+        text_h = max(p[1] for p in ink) - min(p[1] for p in ink) + 1
+    blue = sum(1 for y in range(oy + 61, oy + 324) for x in range(ox + 346, ox + 934)
+               if rgb(x, y) == (0, 0, 255))
+print(width, height, text_w, text_h, blue)
+EOF
+}
+bitmap_is_window() {  # bitmap_is_window FILE WIDTH HEIGHT: BM, the size field the file's
+  python3 - "$@" <<'EOF'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+size, = struct.unpack_from("<I", data, 2)
+w, h = struct.unpack_from("<ii", data, 18)
+window = tuple(map(int, sys.argv[2:]))
+print("  bitmap %dx%d, %d bytes in a file of %d; window %dx%d" % (w, abs(h), size, len(data), *window))
+sys.exit(not (data[:2] == b"BM" and size == len(data) and (w, abs(h)) == window))
+EOF
+}
+wine_path() { timeout 60 "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+
+main=$(window_named "Korvex Configuration tool" 60)
+check "KVXMon.exe shows its window" test -n "$main"
+if [ -n "$main" ]; then
+  sleep 4  # the identity poll, and some seconds of curve
+  xwd -silent -id "$main" -out "$scratch/main.xwd"
+  read -r win_w win_h text_w text_h blue < <(window_pixels "$scratch/main.xwd" || echo 0 0 0 0 0)
+  # "Tessaron: - - -" is some 10 times as wide as high; the line with this identity over 25 times.
+  check "the identity bar names the device (text $text_w x $text_h px)" \
+    test "$text_h" -gt 0 -a "$text_w" -gt $((25 * text_h))
+  check "the curve is drawn ($blue blue pixels in the graph)" test "$blue" -ge 50
+
+  heard=$(words_heard | wc -l)
+  keys "$main" alt+p
+  sheet=$(window_named "Korvex Parameters")
+  check "Alt+P opens the parameter sheet" test -n "$sheet"
+  if [ -n "$sheet" ]; then
+    sleep 0.5
+    # From the first field (limit 1's mode) Tab reaches its setpoint, its text selected.
+    keys "$sheet" Tab 7 3 Return
+    check "Return closes the sheet" wait_for 5 gone "Korvex Parameters"
+    sleep 1.5  # a word per 47 ms tick, the confirming poll, then nothing more
+    # Polls before the word are the window's own.
+    sent=$(words_heard | tail -n +$((heard + 1)) | awk '$1 != 65050 { w = 1 } w' | tr '\n' ' ')
+    check "setpoint 73 and Return: 3173 and the confirming poll on the wire ($sent)" \
+      test "$sent" = "3173 65050 "
+  fi
+
+  keys "$main" alt+f s
+  dialog=$(window_named "Save.*")
+  [ -n "$dialog" ] && type_into "$dialog" "$(wine_path "$mon/line3.kvx")"
+  wait_for 10 test -s "$mon/line3.kvx"
+  check "File > Save Parameters writes the 88 bytes, setpoint 73 in them" sh -c \
+    '[ "$(stat -c %s "$1")" = 88 ] && [ "$(od -An -tu2 -j2 -N2 "$1" | tr -d " ")" = 73 ]' \
+    _ "$mon/line3.kvx"
+
+  keys "$main" alt+t s
+  dialog=$(window_named "Save.*")
+  [ -n "$dialog" ] && type_into "$dialog" "$(wine_path "$mon")\\shot"  # .bmp is the default
+  wait_for 10 test -s "$mon/shot.bmp"
+  check "Print > Screen dump writes the window as a bitmap" \
+    bitmap_is_window "$mon/shot.bmp" "$win_w" "$win_h"
+
+  keys "$main" alt+f e
+  check "File > Exit ends KVXMon.exe" wait_for 10 gone "Korvex Configuration tool"
+  check "KVXMon.cnf (280 bytes) left in the working folder" \
+    wait_for 5 sh -c '[ "$(stat -c %s "$1" 2>/dev/null)" = 280 ]' _ "$mon/KVXMon.cnf"
+fi
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
