@@ -222,8 +222,11 @@ for _ in $(seq 100); do [ -s "$display_fd" ] && break; sleep 0.05; done
 export DISPLAY=:$(cat "$display_fd")
 mon=$scratch/mon
 mkdir -p "$mon"
-rm -f "$dos/com1"  # a fresh prefix maps COM1 to /dev/ttyS0
-check "kvxsim as COM1 for KVXMon.exe" start_sim "$dos/com1" "$scratch/wire-mon.bin" \
+# A new Wine session: the prefix's desktop came up without a display (and Wine's windows would go
+# there); the new one maps COM1 to /dev/ttyS0 again, unless the prefix's Ports key names the port.
+timeout 60 "$WINE" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$scratch/com1" /f >/dev/null
+timeout 20 "$WINESERVER" -k 2>/dev/null
+check "kvxsim as COM1 for KVXMon.exe" start_sim "$scratch/com1" "$scratch/wire-mon.bin" \
   --identity "KVX-WINE E2E MMMMMMMMMMMMMMMMMMMMMMMMMMMMMM"
 mon_exe=$(realpath "$win/KVXMon.exe")
 (cd "$mon" && timeout 300 "$WINE" "$mon_exe" >"$scratch/kvxmon.log" 2>&1) &
@@ -305,15 +308,45 @@ if bar:
 print(width, height, text_w, text_h, blue)
 EOF
 }
-bitmap_is_window() {  # bitmap_is_window FILE WIDTH HEIGHT: BM, the size field the file's
+bitmap_is_window() {  # bitmap_is_window BMP XWD: the window as the screen shows it is in the file
   python3 - "$@" <<'EOF'
 import struct, sys
-data = open(sys.argv[1], "rb").read()
-size, = struct.unpack_from("<I", data, 2)
-w, h = struct.unpack_from("<ii", data, 18)
-window = tuple(map(int, sys.argv[2:]))
-print("  bitmap %dx%d, %d bytes in a file of %d; window %dx%d" % (w, abs(h), size, len(data), *window))
-sys.exit(not (data[:2] == b"BM" and size == len(data) and (w, abs(h)) == window))
+bmp = open(sys.argv[1], "rb").read()
+xwd = open(sys.argv[2], "rb").read()
+size, = struct.unpack_from("<I", bmp, 2)
+offset, = struct.unpack_from("<I", bmp, 10)
+bw, bh, planes, bpp = struct.unpack_from("<iiHH", bmp, 18)
+h = struct.unpack(">25I", xwd[:100])
+xw, xh, line = h[4], h[5], h[12]
+print("  bitmap %dx%d %d bits, %d bytes in a file of %d; window %dx%d on the screen"
+      % (bw, abs(bh), bpp, size, len(bmp), xw, xh))
+if bmp[:2] != b"BM" or size != len(bmp) or bpp not in (24, 32) or bw < xw or abs(bh) < xh:
+    sys.exit(1)
+# Both as rows of R, G, B bytes, top row first.
+step, stride = bpp // 8, (bw * bpp // 8 + 3) & ~3
+rows = [bmp[offset + y * stride : offset + y * stride + bw * step] for y in range(abs(bh))]
+if bh > 0:
+    rows.reverse()
+def rgb(row, step):
+    return bytes(b for i in range(0, len(row), step) for b in (row[i + 2], row[i + 1], row[i]))
+bmp_rows = [rgb(r, step) for r in rows]
+pixels = xwd[h[0] + 12 * h[19]:]
+win_rows = [rgb(pixels[y * line : y * line + 4 * xw], 4) for y in range(xh)]
+# The client area's origin in the screen's picture: the identity bar's inner rows are the only
+# runs of 800 pixels in the panel colour, and start at (26, 16).
+panel = bytes((210, 210, 210)) * 800
+oy, ox = next((y, r.find(panel) // 3) for y, r in enumerate(win_rows) if r.find(panel) % 3 == 0)
+ox, oy = ox - 26, oy - 16
+# What stands still: the menu bar's first items, the identity bar's start and the values panel.
+parts = [(0, oy, 0, ox + 180), (oy, oy + 326, ox, ox + 336)]
+for dy in range(abs(bh) - xh + 1):
+    for dx in range(bw - xw + 1):
+        if all(bmp_rows[dy + y][3 * (dx + x0) : 3 * (dx + x1)] == win_rows[y][3 * x0 : 3 * x1]
+               for y0, y1, x0, x1 in parts for y in range(y0, y1)):
+            print("  the window's menu bar and panel at (%d, %d) of the bitmap" % (dx, dy))
+            sys.exit(0)
+print("  the window's menu bar and panel are not in the bitmap")
+sys.exit(1)
 EOF
 }
 wine_path() { timeout 60 "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
@@ -323,7 +356,7 @@ check "KVXMon.exe shows its window" test -n "$main"
 if [ -n "$main" ]; then
   sleep 4  # the identity poll, and some seconds of curve
   xwd -silent -id "$main" -out "$scratch/main.xwd"
-  read -r win_w win_h text_w text_h blue < <(window_pixels "$scratch/main.xwd" || echo 0 0 0 0 0)
+  read -r _ _ text_w text_h blue < <(window_pixels "$scratch/main.xwd" || echo 0 0 0 0 0)
   # "Tessaron: - - -" is some 10 times as wide as high; the line with this identity over 25 times.
   check "the identity bar names the device (text $text_w x $text_h px)" \
     test "$text_h" -gt 0 -a "$text_w" -gt $((25 * text_h))
@@ -357,8 +390,9 @@ if [ -n "$main" ]; then
   dialog=$(window_named "Save.*")
   [ -n "$dialog" ] && type_into "$dialog" "$(wine_path "$mon")\\shot"  # .bmp is the default
   wait_for 10 test -s "$mon/shot.bmp"
-  check "Print > Screen dump writes the window as a bitmap" \
-    bitmap_is_window "$mon/shot.bmp" "$win_w" "$win_h"
+  xwd -silent -id "$main" -out "$scratch/dumped.xwd"
+  check "Print > Screen dump writes a bitmap of the window" \
+    bitmap_is_window "$mon/shot.bmp" "$scratch/dumped.xwd"
 
   keys "$main" alt+f e
   check "File > Exit ends KVXMon.exe" wait_for 10 gone "Korvex Configuration tool"
