@@ -94,7 +94,7 @@ for bit in (0x4, 0x8, 0x10):
         text = data[pos + 2 : pos + 2 + size].decode("utf-16-le" if unicode else "mbcs")
         pos += 2 + size
         if bit == 0x10:
-            print(text)
+            print(text.rstrip("\0"))
 EOF
 }
 check "setup /S: both programs, README and LICENSE in Program Files\\KVXMon" \
