@@ -52,7 +52,10 @@ mkdir "$dist/$portable"
 cp "$build/KVXMon.exe" "$build/kvxctl.exe" README.md LICENSE "$dist/$portable/"
 (cd "$dist" && zip -q -X -r "$portable.zip" "$portable" && rm -r "$portable")
 echo "$setup: $(file -b "$setup")"
-echo "$dist/$portable.zip: $(unzip -Z1 "$dist/$portable.zip" | tr '\n' ' ')"
+echo "$dist/$portable.zip"
+check "the zip holds both programs, README and LICENSE" sh -c \
+  '[ "$(zip -sf "$1" | grep -cE "^  $2/(KVXMon\.exe|kvxctl\.exe|README\.md|LICENSE)\$")" = 4 ]' \
+  _ "$dist/$portable.zip" "$portable"
 
 # The setup under Wine, in a prefix of its own, bounded in time, leaving no wineserver behind.
 scratch=$(mktemp -d /tmp/kvx-setup.XXXXXX)
