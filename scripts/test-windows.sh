@@ -230,7 +230,8 @@ check "kvxsim as COM1 for KVXMon.exe" start_sim "$scratch/com1" "$scratch/wire-m
   --identity "KVX-WINE E2E MMMMMMMMMMMMMMMMMMMMMMMMMMMMMM"
 mon_exe=$(realpath "$win/KVXMon.exe")
 (cd "$mon" && timeout 300 "$WINE" "$mon_exe" >"$scratch/kvxmon.log" 2>&1) &
-pids+=($!)
+mon_pid=$!
+pids+=($mon_pid)
 
 wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
   local end=$(($(date +%s) + $1))
@@ -267,9 +268,9 @@ for i in range(0, len(data) - 5, 6):
         print(sum((data[i + k] >> 4) << (12 - 4 * k) for k in range(4)))' "$scratch/wire-mon.bin"
 }
 # The window's pixels (xwd, 32 bits a pixel) against the client area's layout, found by the
-# identity bar's inner rows, the only runs of 800 pixels in the panel colour. Prints "WIDTH HEIGHT
-# TEXT_WIDTH TEXT_HEIGHT BLUE": the window, what the identity bar's text covers, and the pixels of
-# the curve's blue in the graph.
+# identity bar's inner rows, the only runs of 800 pixels in the panel colour. Prints "TEXT_WIDTH
+# TEXT_HEIGHT BLUE": what the identity bar's text covers, and the pixels of the curve's blue in the
+# graph.
 window_pixels() {  # window_pixels XWD-FILE
   python3 - "$1" <<'EOF'
 import struct, sys
@@ -305,7 +306,7 @@ if bar:
         text_h = max(p[1] for p in ink) - min(p[1] for p in ink) + 1
     blue = sum(1 for y in range(oy + 61, oy + 324) for x in range(ox + 346, ox + 934)
                if rgb(x, y) == (0, 0, 255))
-print(width, height, text_w, text_h, blue)
+print(text_w, text_h, blue)
 EOF
 }
 bitmap_is_window() {  # bitmap_is_window BMP XWD: the window as the screen shows it is in the file
@@ -335,8 +336,10 @@ win_rows = [rgb(pixels[y * line : y * line + 4 * xw], 4) for y in range(xh)]
 # The client area's origin in the screen's picture: the identity bar's inner rows are the only
 # runs of 800 pixels in the panel colour, and start at (26, 16).
 panel = bytes((210, 210, 210)) * 800
-oy, ox = next((y, r.find(panel) // 3) for y, r in enumerate(win_rows) if r.find(panel) % 3 == 0)
-ox, oy = ox - 26, oy - 16
+bar = next(((r.find(panel) // 3, y) for y, r in enumerate(win_rows) if r.find(panel) % 3 == 0), None)
+if bar is None:
+    sys.exit("  no identity bar in the window")
+ox, oy = bar[0] - 26, bar[1] - 16
 # What stands still: the menu bar's first items, the identity bar's start and the values panel.
 parts = [(0, oy, 0, ox + 180), (oy, oy + 326, ox, ox + 336)]
 for dy in range(abs(bh) - xh + 1):
@@ -356,7 +359,7 @@ check "KVXMon.exe shows its window" test -n "$main"
 if [ -n "$main" ]; then
   sleep 4  # the identity poll, and some seconds of curve
   xwd -silent -id "$main" -out "$scratch/main.xwd"
-  read -r _ _ text_w text_h blue < <(window_pixels "$scratch/main.xwd" || echo 0 0 0 0 0)
+  read -r text_w text_h blue < <(window_pixels "$scratch/main.xwd" || echo 0 0 0)
   # "Tessaron: - - -" is some 10 times as wide as high; the line with this identity over 25 times.
   check "the identity bar names the device (text $text_w x $text_h px)" \
     test "$text_h" -gt 0 -a "$text_w" -gt $((25 * text_h))
@@ -395,7 +398,7 @@ if [ -n "$main" ]; then
     bitmap_is_window "$mon/shot.bmp" "$scratch/dumped.xwd"
 
   keys "$main" alt+f e
-  check "File > Exit ends KVXMon.exe" wait_for 10 gone "Korvex Configuration tool"
+  check "File > Exit ends KVXMon.exe" wait_for 10 sh -c '! kill -0 "$1" 2>/dev/null' _ "$mon_pid"
   check "KVXMon.cnf (280 bytes) left in the working folder" \
     wait_for 5 sh -c '[ "$(stat -c %s "$1" 2>/dev/null)" = 280 ]' _ "$mon/KVXMon.cnf"
 fi
