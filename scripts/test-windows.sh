@@ -321,7 +321,7 @@ h = struct.unpack(">25I", xwd[:100])
 xw, xh, line = h[4], h[5], h[12]
 print("  bitmap %dx%d %d bits, %d bytes in a file of %d; window %dx%d on the screen"
       % (bw, abs(bh), bpp, size, len(bmp), xw, xh))
-if bmp[:2] != b"BM" or size != len(bmp) or bpp not in (24, 32) or bw < xw or abs(bh) < xh:
+if bmp[:2] != b"BM" or size != len(bmp) or bpp not in (24, 32):
     sys.exit(1)
 # Both as rows of R, G, B bytes, top row first.
 step, stride = bpp // 8, (bw * bpp // 8 + 3) & ~3
@@ -340,12 +340,15 @@ bar = next(((r.find(panel) // 3, y) for y, r in enumerate(win_rows) if r.find(pa
 if bar is None:
     sys.exit("  no identity bar in the window")
 ox, oy = bar[0] - 26, bar[1] - 16
-# What stands still: the menu bar's first items, the identity bar's start and the values panel.
+# What stands still: the menu bar's first items, the identity bar's start and the values panel,
+# found in the bitmap as on the screen. The bitmap may show a frame the screen does not (Windows
+# draws it) or lack a row or two of the screen's (Wine draws its own edge above the menu bar).
 parts = [(0, oy, 0, ox + 180), (oy, oy + 326, ox, ox + 336)]
-for dy in range(abs(bh) - xh + 1):
-    for dx in range(bw - xw + 1):
+bh = abs(bh)
+for dy in range(max(-2, bh - xh), max(0, bh - xh) + 1):
+    for dx in range(max(-2, bw - xw), max(0, bw - xw) + 1):
         if all(bmp_rows[dy + y][3 * (dx + x0) : 3 * (dx + x1)] == win_rows[y][3 * x0 : 3 * x1]
-               for y0, y1, x0, x1 in parts for y in range(y0, y1)):
+               for y0, y1, x0, x1 in parts for y in range(max(y0, -dy), y1)):
             print("  the window's menu bar and panel at (%d, %d) of the bitmap" % (dx, dy))
             sys.exit(0)
 print("  the window's menu bar and panel are not in the bitmap")
