@@ -71,6 +71,13 @@ ctl_exe=$(realpath "$win/kvxctl.exe")
 ctl_linux=$(realpath "$linux/kvxctl")
 sim=$(realpath "$linux/kvxsim")
 
+# Every Wine session of the run gets an X server: Wine's desktop takes the display of the process
+# that starts the session, and a desktop without one shows no window of any later process.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$scratch/display" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.05; done
+export DISPLAY=:$(cat "$scratch/display")
+
 start=$(date +%s.%N)
 timeout 240 "$WINE" wineboot -i >"$scratch/wineboot.log" 2>&1
 check "wineboot of a fresh prefix ($(printf '%.1f' "$(echo "$(date +%s.%N) - $start" | bc)") s)" \
@@ -210,20 +217,14 @@ for _ in $(seq 200); do grep -q "link back" "$scratch/unplug.out" && break; slee
 check "unplugged and back: link lost, then back" grep -q "link lost" "$scratch/unplug.out"
 check "unplugged and back: values again" sh -c "sed -n '/link back/,\$p' '$scratch/unplug.out' | grep -q ',40,'"
 
-# KVXMon.exe end to end, as a user drives it, on an X server of its own (there is no window
+# KVXMon.exe end to end, as a user drives it, on the run's X server (there is no window
 # manager: every window is given the focus as a click would): kvxsim on COM1 recording the wire,
 # the device named in the identity bar and its curve drawn (pixels of the window), a setpoint typed
 # into the parameter sheet (Alt+P) and sent with Return, File > Save Parameters, Print > Screen
 # dump and File > Exit by their mnemonics, each with what it must leave.
-display_fd=$scratch/display
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$display_fd" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$display_fd" ] && break; sleep 0.05; done
-export DISPLAY=:$(cat "$display_fd")
 mon=$scratch/mon
 mkdir -p "$mon"
-# A new Wine session: the prefix's desktop came up without a display (and Wine's windows would go
-# there); the new one maps COM1 to /dev/ttyS0 again, unless the prefix's Ports key names the port.
+# A new Wine session maps COM1 to /dev/ttyS0 again, unless the prefix's Ports key names the port.
 timeout 60 "$WINE" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$scratch/com1" /f >/dev/null
 timeout 20 "$WINESERVER" -k 2>/dev/null
 check "kvxsim as COM1 for KVXMon.exe" start_sim "$scratch/com1" "$scratch/wire-mon.bin" \
