@@ -361,10 +361,14 @@ wine_path() { timeout 60 "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 main=$(window_named "Korvex Configuration tool" 60)
 check "KVXMon.exe shows its window" test -n "$main"
 if [ -n "$main" ]; then
-  sleep 4  # the identity poll, and some seconds of curve
-  xwd -silent -id "$main" -out "$scratch/main.xwd"
-  read -r text_w text_h blue < <(window_pixels "$scratch/main.xwd" || echo 0 0 0)
   # "Tessaron: - - -" is some 10 times as wide as high; the line with this identity over 25 times.
+  # Some seconds of curve draw 50 pixels of it.
+  pictured() {
+    xwd -silent -id "$main" -out "$scratch/main.xwd"
+    read -r text_w text_h blue < <(window_pixels "$scratch/main.xwd" || echo 0 0 0)
+    [ "$text_h" -gt 0 ] && [ "$text_w" -gt $((25 * text_h)) ] && [ "$blue" -ge 50 ]
+  }
+  wait_for 20 pictured
   check "the identity bar names the device (text $text_w x $text_h px)" \
     test "$text_h" -gt 0 -a "$text_w" -gt $((25 * text_h))
   check "the curve is drawn ($blue blue pixels in the graph)" test "$blue" -ge 50
