@@ -73,6 +73,7 @@ sim=$(realpath "$linux/kvxsim")
 
 # Every Wine session of the run gets an X server: Wine's desktop takes the display of the process
 # that starts the session, and a desktop without one shows no window of any later process.
+scripts/install-deps.sh xvfb xdotool x11-apps || { echo "0 passed, 1 failed"; exit 1; }
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$scratch/display" >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.05; done
