@@ -26,6 +26,6 @@ if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=cc
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DKVX_WERROR=ON "${launcher[@]}" "$@" >/dev/null
 cmake --build "$build" -j"${KVX_JOBS:-2}" --target kvx_platform_core kvx_system_core kvxctl kvxmon \
-  kvx_windows_tests
+  kvx_windows_tests kvx_windows_window_tests
 echo "$build/kvxctl.exe: $(file -b "$build/kvxctl.exe")"
 echo "$build/KVXMon.exe: $(file -b "$build/KVXMon.exe")"
