@@ -59,7 +59,8 @@ check() {  # check NAME CONDITION-COMMAND...
 }
 
 # What is missing is built: the Windows programs here, kvxsim and kvxctl for Linux.
-if [ ! -f "$win/kvxctl.exe" ] || [ ! -f "$win/tests/kvx_windows_tests.exe" ]; then
+if [ ! -f "$win/kvxctl.exe" ] || [ ! -f "$win/tests/kvx_windows_tests.exe" ] ||
+  [ ! -f "$win/tests/kvx_windows_window_tests.exe" ]; then
   scripts/build-windows.sh "$win" || { echo "0 passed, 1 failed"; exit 1; }
 fi
 if [ ! -x "$linux/kvxsim" ] || [ ! -x "$linux/kvxctl" ]; then
@@ -78,6 +79,8 @@ check "wineboot of a fresh prefix ($(printf '%.1f' "$(echo "$(date +%s.%N) - $st
 
 check "cross-compiled unit tests under Wine" \
   timeout 120 "$WINE" "$win/tests/kvx_windows_tests.exe" --gtest_brief=1
+check "the main window under Wine" timeout 60 xvfb-run -a -s "-screen 0 1280x1024x24" \
+  "$WINE" "$win/tests/kvx_windows_window_tests.exe" --gtest_brief=1
 
 # One simulator for each kvxctl, alike in everything; each records what it hears.
 start_sim() {  # start_sim LINK RECORD [options...]

@@ -224,8 +224,26 @@ void FitWindow(WindowObject* window, const POINT* topLeft) {
     const bool hasMenu = GetMenu(window->hwnd) != nullptr;
     RECT frame{0, 0, window->devWidth, window->devHeight};
     AdjustWindowRectExForDpi(&frame, kStyle, hasMenu, 0, window->dpi);
-    int width = frame.right - frame.left;
-    int height = frame.bottom - frame.top;
+    SetWindowPos(window->hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    // The frame as the window has it: a menu bar that wraps onto a second line (or one that the
+    // calculation leaves out) takes its height from the client area, so the window grows by what
+    // is missing.
+    RECT outer{}, client{};
+    for (int i = 0; i < 3; ++i) {
+        GetWindowRect(window->hwnd, &outer);
+        GetClientRect(window->hwnd, &client);
+        if (client.right == window->devWidth && client.bottom == window->devHeight) {
+            break;
+        }
+        SetWindowPos(window->hwnd, nullptr, 0, 0,
+                     outer.right - outer.left + window->devWidth - client.right,
+                     outer.bottom - outer.top + window->devHeight - client.bottom,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    }
+    GetWindowRect(window->hwnd, &outer);
+    const LONG width = outer.right - outer.left;
+    const LONG height = outer.bottom - outer.top;
     POINT at{};
     if (topLeft != nullptr) {
         at = *topLeft;
@@ -241,15 +259,8 @@ void FitWindow(WindowObject* window, const POINT* topLeft) {
         at.x = work.left + std::max(0L, (work.right - work.left - width) / 2);
         at.y = work.top + std::max(0L, (work.bottom - work.top - height) / 2);
     }
-    SetWindowPos(window->hwnd, nullptr, at.x, at.y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    // A menu bar that wraps onto a second line takes its height from the client area: the window
-    // grows by what is missing.
-    RECT client;
-    if (GetClientRect(window->hwnd, &client) && client.bottom != window->devHeight) {
-        height += window->devHeight - client.bottom;
-        SetWindowPos(window->hwnd, nullptr, 0, 0, width, height,
-                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-    }
+    SetWindowPos(window->hwnd, nullptr, at.x, at.y, 0, 0,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
     window->sized = true;
 }
 
