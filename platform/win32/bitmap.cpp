@@ -1,5 +1,5 @@
-// Window captures for the screen dump: the window as it shows itself (frame, caption and menu bar
-// printed by the system, the client area from its image with the push buttons), kept as 0x00RRGGBB
+// Window captures for the screen dump: the window as it shows itself (its menu bar, and the client
+// area from its image with the push buttons over it), kept as 0x00RRGGBB
 // rows from the top and converted here into the bitmap file's layout: bottom row first,
 // blue-green-red byte order, rows padded to 4 bytes.
 #include "platform/bitmap.h"
@@ -91,44 +91,57 @@ uint16_t DisplayDepth() {
     return 32;
 }
 
-// The whole window as it prints itself, device pixels, 0x00RRGGBB.
-bool PrintedWindow(HWND hwnd, std::vector<uint32_t>* pixels, int* width, int* height) {
+// The band between the top of the menu bar and the client area as the window shows it, as wide
+// as the client area, device pixels, 0x00RRGGBB. Read from the window's own pixels; a window
+// that is not on the screen gets the menu colour there.
+std::vector<uint32_t> MenuBand(HWND hwnd, int width, int* height) {
+    *height = 0;
+    MENUBARINFO bar{};
+    bar.cbSize = sizeof bar;
+    POINT origin{0, 0};
     RECT frame;
-    if (!GetWindowRect(hwnd, &frame)) {
-        return false;
+    if (GetMenu(hwnd) == nullptr || !GetMenuBarInfo(hwnd, OBJID_MENU, 0, &bar) ||
+        !ClientToScreen(hwnd, &origin) || !GetWindowRect(hwnd, &frame) ||
+        origin.y <= bar.rcBar.top) {
+        return {};
     }
-    *width = frame.right - frame.left;
-    *height = frame.bottom - frame.top;
-    if (*width <= 0 || *height <= 0) {
-        return false;
-    }
+    *height = origin.y - bar.rcBar.top;
+    std::vector<uint32_t> band(static_cast<size_t>(width) * *height, GetSysColor(COLOR_MENU));
     BITMAPINFO info{};
     info.bmiHeader =
-        BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), *width, -*height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -*height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HBITMAP picture = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC dc = CreateCompatibleDC(nullptr);
-    bool ok = false;
-    if (picture != nullptr && dc != nullptr) {
-        HGDIOBJ old = SelectObject(dc, picture);
-        const RECT all{0, 0, *width, *height};
-        FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
-        ok = PrintWindow(hwnd, dc, 0) != 0;
-        GdiFlush();
-        const auto* from = static_cast<const uint32_t*>(bits);
-        pixels->resize(static_cast<size_t>(*width) * *height);
-        for (size_t i = 0; i < pixels->size(); ++i) {
-            (*pixels)[i] = from[i] & 0xFFFFFF;
+    HDC memory = CreateCompatibleDC(nullptr);
+    HDC windowDC = GetWindowDC(hwnd);
+    if (picture != nullptr && memory != nullptr && windowDC != nullptr && IsWindowVisible(hwnd) &&
+        !IsIconic(hwnd)) {
+        HGDIOBJ old = SelectObject(memory, picture);
+        if (::BitBlt(memory, 0, 0, width, *height, windowDC, origin.x - frame.left,
+                     bar.rcBar.top - frame.top, SRCCOPY)) {
+            GdiFlush();
+            const auto* from = static_cast<const uint32_t*>(bits);
+            for (size_t i = 0; i < band.size(); ++i) {
+                band[i] = from[i] & 0xFFFFFF;
+            }
         }
-        SelectObject(dc, old);
+        SelectObject(memory, old);
+    } else {
+        // COLORREF to 0x00RRGGBB.
+        for (uint32_t& p : band) {
+            p = (p & 0xFF) << 16 | (p & 0xFF00) | ((p >> 16) & 0xFF);
+        }
     }
-    if (dc != nullptr) {
-        DeleteDC(dc);
+    if (windowDC != nullptr) {
+        ::ReleaseDC(hwnd, windowDC);
+    }
+    if (memory != nullptr) {
+        DeleteDC(memory);
     }
     if (picture != nullptr) {
         DeleteObject(picture);
     }
-    return ok;
+    return band;
 }
 
 // One pixel per logical pixel: every logical pixel takes the device pixel at its top left
@@ -159,29 +172,14 @@ BitmapHandle CaptureWindow(WindowHandle window) {
     if (hwnd == nullptr || !ClientPicture(window, &client, &clientWidth, &clientHeight, &scale)) {
         return nullptr;
     }
-    // The frame, caption and menu bar as the system draws them; the client area exactly as the
-    // program painted it.
-    std::vector<uint32_t> picture;
-    int width = 0, height = 0;
-    POINT origin{0, 0};
-    RECT frame;
-    if (PrintedWindow(hwnd, &picture, &width, &height) && GetWindowRect(hwnd, &frame) &&
-        ClientToScreen(hwnd, &origin)) {
-        const int left = origin.x - frame.left;
-        const int top = origin.y - frame.top;
-        for (int y = 0; y < clientHeight; ++y) {
-            for (int x = 0; x < clientWidth; ++x) {
-                if (left + x < width && top + y < height && left + x >= 0 && top + y >= 0) {
-                    picture[static_cast<size_t>(top + y) * width + left + x] =
-                        client[static_cast<size_t>(y) * clientWidth + x];
-                }
-            }
-        }
-    } else {
-        picture = std::move(client);
-        width = clientWidth;
-        height = clientHeight;
-    }
+    // The menu bar as the window shows it above the client area exactly as the program painted
+    // it. The frame and caption are the window manager's (under Wine on X not the window's own
+    // pixels at all), so the picture is the window's content.
+    int band = 0;
+    std::vector<uint32_t> picture = MenuBand(hwnd, clientWidth, &band);
+    picture.insert(picture.end(), client.begin(), client.end());
+    const int width = clientWidth;
+    const int height = band + clientHeight;
     auto* bitmap = new BitmapObject{width, height, std::move(picture), DisplayDepth()};
     if (scale != 1.0) {
         bitmap->pixels =

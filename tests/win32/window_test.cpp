@@ -157,15 +157,13 @@ TEST_F(Win32Window, EraseFillsOnlyTheInvalidatedPartAndCapturesReadItBack) {
     platform::UpdateWindow(window);
     EXPECT_EQ(platform::GetClientPixel(window, 0, 0), platform::Rgb(255, 255, 255));
 
-    // The screen dump's picture: the window's frame and menu around the client image.
+    // The screen dump's picture: the client image below the menu bar.
+    platform::SetMenu(window, &kMenu);
     platform::BitmapHandle bitmap = platform::CaptureWindow(window);
     platform::BitmapDescription description{};
     ASSERT_TRUE(platform::GetBitmapDescription(bitmap, &description));
-    RECT frame;
-    POINT origin{0, 0};
-    GetWindowRect(hwnd, &frame);
-    ClientToScreen(hwnd, &origin);
-    ASSERT_EQ(description.width, frame.right - frame.left);
+    ASSERT_EQ(description.width, kWidth);
+    ASSERT_GT(description.height, kHeight);  // with the menu bar
     uint8_t info[40] = {40};
     info[4] = static_cast<uint8_t>(description.width);
     info[5] = static_cast<uint8_t>(description.width >> 8);
@@ -175,9 +173,7 @@ TEST_F(Win32Window, EraseFillsOnlyTheInvalidatedPartAndCapturesReadItBack) {
     ASSERT_EQ(platform::GetBitmapBits(bitmap, description.height, rows.data(), info),
               description.height);
     auto at = [&](int x, int y) {  // client coordinates; rows are stored bottom up
-        const int row = description.height - 1 - (origin.y - frame.top + y);
-        const uint8_t* p =
-            &rows[static_cast<size_t>(row) * stride + 3 * (origin.x - frame.left + x)];
+        const uint8_t* p = &rows[static_cast<size_t>(kHeight - 1 - y) * stride + 3 * x];
         return platform::Rgb(p[2], p[1], p[0]);
     };
     EXPECT_EQ(at(40, 30), kBackground);
