@@ -93,9 +93,6 @@ void CloseAll() {
     if (windows.empty()) {
         PostQuitMessage(0);
     }
-    if (LiveWindowHandles().empty() && closedEvent != nullptr) {
-        ::SetEvent(closedEvent);
-    }
 }
 
 }  // namespace
@@ -113,18 +110,29 @@ void OnTerminationRequest() {
     PostMessageW(MessageWindow(), WM_NULL, 0, 0);
 }
 
+namespace {
+
+// Every window has closed: the request is done, and the console handler may return.
+void Finished() {
+    if (closedEvent != nullptr) {
+        ::SetEvent(closedEvent);
+    }
+    KillTimer(MessageWindow(), kDismissTimer);
+    requested = false;
+    closed = false;
+}
+
+}  // namespace
+
 void AfterMainLoopMessage() {
     if (!requested) {
         return;
     }
-    if (closed) {
-        if (LiveWindowHandles().empty() && closedEvent != nullptr) {
-            ::SetEvent(closedEvent);
-        }
-        return;
-    }
-    if (OpenBoxes().empty()) {
+    if (!closed && OpenBoxes().empty()) {
         CloseAll();
+    }
+    if (closed && LiveWindowHandles().empty()) {
+        Finished();
     }
 }
 
@@ -132,6 +140,9 @@ void CloseForSessionEnd() {
     if (!closed) {
         requested = true;
         CloseAll();
+    }
+    if (LiveWindowHandles().empty()) {
+        Finished();
     }
 }
 

@@ -22,8 +22,13 @@ constexpr uint32_t kBackground = platform::Rgb(10, 20, 30);
 std::vector<platform::WindowMessage> seen;
 bool handleErase = false;
 
-bool Procedure(platform::WindowHandle, const platform::WindowMessage& message) {
+int boxAnswer = 0;
+
+bool Procedure(platform::WindowHandle window, const platform::WindowMessage& message) {
     seen.push_back(message);
+    if (message.type == platform::MessageType::Command && message.id == 200) {
+        boxAnswer = MessageBoxW(platform::NativeWindow(window), L"Save?", L"T", MB_YESNO);
+    }
     if (message.type == platform::MessageType::Timer && message.id == 7 &&
         std::count_if(seen.begin(), seen.end(), [](const auto& m) { return m.id == 7; }) == 5) {
         platform::PostQuitMessage(3);
@@ -131,6 +136,16 @@ TEST_F(Win32Window, TimersTickAndTheSessionsEndClosesAsTheUserDoes) {
     EXPECT_EQ(Count(platform::MessageType::Destroy), 1);
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_EQ(platform::NativeWindow(window), nullptr);
+}
+
+TEST_F(Win32Window, ATerminationRequestAnswersAnOpenBoxNoThenClosesTheWindow) {
+    platform::ShowWindow(window);
+    platform::PostCommand(window, 200);  // opens a Yes/No box
+    PostMessageW(platform::MessageWindow(), platform::kTerminationRequest, 0, 0);
+    RunFor(1500);
+    EXPECT_EQ(boxAnswer, IDNO);
+    EXPECT_EQ(Count(platform::MessageType::Close), 1);
+    EXPECT_FALSE(IsWindow(hwnd));
 }
 
 TEST_F(Win32Window, EraseFillsOnlyTheInvalidatedPartAndCapturesReadItBack) {
