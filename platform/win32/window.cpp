@@ -409,6 +409,7 @@ LRESULT CALLBACK MainWindowProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
                 window->destroying = true;
                 SendWindowMessage(window, WindowMessage{MessageType::Destroy});
                 Retire(window);
+                FreeWindow(window);
             }
             return 0;
         case WM_SETFOCUS: {
@@ -732,7 +733,8 @@ WindowHandle CreateMainWindow(const char* title, int clientWidth, int clientHeig
         delete window;
         return nullptr;
     }
-    window->dpi = std::max(GetDpiForWindow(hwnd), 96u / 2);
+    const UINT dpi = GetDpiForWindow(hwnd);
+    window->dpi = dpi != 0 ? dpi : 96;
     if (!MakeImage(window)) {
         liveWindows.push_back(window);
         DestroyWindow(window);
