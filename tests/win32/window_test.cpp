@@ -126,6 +126,22 @@ TEST_F(Win32Window, MenusButtonsKeysAndFocusArriveAsMessages) {
     EXPECT_EQ(seen.back().focusFromControl, 12);
 }
 
+TEST_F(Win32Window, TheClientImageSavesAsPng) {
+    char path[MAX_PATH];
+    GetTempFileNameA(".", "kvx", 0, path);
+    ASSERT_TRUE(platform::SaveClientImage(window, path));
+    std::ifstream file(path, std::ios::binary);
+    const std::vector<unsigned char> png{std::istreambuf_iterator<char>(file), {}};
+    file.close();
+    std::remove(path);
+    ASSERT_GT(png.size(), 52u);
+    // The size in the header; the first row's first pixel in the first stored block.
+    EXPECT_EQ(std::vector<unsigned char>(png.begin() + 16, png.begin() + 24),
+              (std::vector<unsigned char>{0, 0, 1, 44, 0, 0, 0, 200}));
+    EXPECT_EQ(std::vector<unsigned char>(png.begin() + 49, png.begin() + 52),
+              (std::vector<unsigned char>{10, 20, 30}));
+}
+
 TEST_F(Win32Window, TimersTickAndTheSessionsEndClosesAsTheUserDoes) {
     platform::SetTimer(window, 7, 20);
     platform::SetTimer(window, 8, 1000);
