@@ -142,6 +142,27 @@ TEST_F(Win32Window, TheClientImageSavesAsPng) {
               (std::vector<unsigned char>{10, 20, 30}));
 }
 
+TEST_F(Win32Window, MovedToA150PercentMonitorTheClientIsDrawnAtItsPixels) {
+    platform::CreatePushButton(window, 12, "Reset", 10, 10, 60, 20);
+    RECT suggested;
+    GetWindowRect(hwnd, &suggested);
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    RECT client, button;
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 450);
+    EXPECT_EQ(client.bottom, 300);
+    GetWindowRect(GetDlgItem(hwnd, 12), &button);
+    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&button), 2);
+    EXPECT_EQ(std::vector<LONG>({button.left, button.top, button.right, button.bottom}),
+              std::vector<LONG>({15, 15, 105, 45}));
+    // The program still works in its own pixels; all of it is painted again, erased.
+    EXPECT_EQ(platform::ClientWidth(window), kWidth);
+    seen.clear();
+    platform::UpdateWindow(window);
+    EXPECT_EQ(Count(platform::MessageType::EraseBackground), 1);
+    EXPECT_EQ(platform::GetClientPixel(window, kWidth - 1, kHeight - 1), kBackground);
+}
+
 TEST_F(Win32Window, TimersTickAndTheSessionsEndClosesAsTheUserDoes) {
     platform::SetTimer(window, 7, 20);
     platform::SetTimer(window, 8, 1000);
