@@ -98,6 +98,9 @@ TEST_F(Win32Window, MenusButtonsKeysAndFocusArriveAsMessages) {
     EXPECT_EQ(client.right, kWidth);
     EXPECT_EQ(client.bottom, kHeight);
 
+    const char* const xpm[] = {"2 1 2 1", "a c #FF0000", "b c None", "ab"};
+    platform::SetWindowIcon(window, xpm);
+    EXPECT_NE(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0), 0);
     platform::CreatePushButton(window, 12, "Reset", 10, 10, 60, 20);
     platform::ShowWindow(window);
     SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(103, 0), 0);  // the bar item
