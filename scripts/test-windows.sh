@@ -88,7 +88,7 @@ check "wineboot of a fresh prefix ($(printf '%.1f' "$(echo "$(date +%s.%N) - $st
 check "cross-compiled unit tests under Wine" \
   timeout 120 "$WINE" "$win/tests/kvx_windows_tests.exe" --gtest_brief=1
 # The window library's tests open windows: the session has had the display from its start.
-check "drawing, dialogs and the parameter sheet under Wine" \
+check "the window, drawing, dialogs and the parameter sheet under Wine" \
   timeout 90 "$WINE" "$win/tests/kvx_windows_gui_tests.exe" --gtest_brief=1
 
 # One simulator for each kvxctl, alike in everything; each records what it hears.

@@ -221,9 +221,10 @@ FileOpenResult BeginReplaceFile(const char* path) {
     } else {
         // The existing file must be one this user may write, as an in-place save would need
         // (a read-only file answers "access denied"), and it is held against every other
-        // opener until the commit, as an exclusive OpenFile holds it.
-        file->held = ::CreateFileW(file->target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+        // writer until the commit, as an exclusive OpenFile holds it. Readers may still open it:
+        // a save that keeps what follows its own bytes reads the old file into the replacement.
+        file->held = ::CreateFileW(file->target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file->held == INVALID_HANDLE_VALUE) {
             return FailReplace(file, ErrorFromWin32(::GetLastError()));
         }

@@ -151,6 +151,11 @@ TEST_F(PlatformFile, ReplacementStoresAllOrLeavesTheOldFileAndNoTemporary) {
 
     platform::FileOpenResult replace = platform::BeginReplaceFile(path.c_str());
     ASSERT_NE(replace.file, nullptr);
+    // The old file can still be read meanwhile (a save copies what follows its own bytes).
+    platform::FileOpenResult reader = platform::OpenFile(
+        path.c_str(), platform::FileAccess::Read, platform::FileCreation::OpenExisting, false);
+    ASSERT_NE(reader.file, nullptr);
+    platform::CloseFile(reader.file);
     EXPECT_EQ(platform::WriteFile(replace.file, "new bytes", 9), 9);
     EXPECT_EQ(platform::CommitReplaceFile(replace.file), 0);
     EXPECT_EQ(contents(), "new bytes");
