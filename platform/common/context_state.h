@@ -1,0 +1,35 @@
+// The drawing state a device context carries from call to call (selected font, pen and brush,
+// text alignment, background colour, current position) and the calls that only set it: the same
+// in every back end, which keeps its contexts' state in this base.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/device_context.h"
+
+namespace platform {
+
+struct ContextState {
+    FontHandle font = nullptr;
+    PenHandle pen = nullptr;
+    BrushHandle brush = nullptr;
+    int align = kAlignLeft | kAlignTop;
+    uint32_t bkColor = Rgb(255, 255, 255);
+    int x = 0;  // the current position
+    int y = 0;
+};
+
+// The back end's: the state of one of its contexts.
+ContextState* StateOf(DeviceContext dc);
+
+// A fresh context's state: the back end's stock objects, left/top alignment, white background.
+// It is counted as alive until ForgetContext, so that deleting a drawing object that the
+// context still holds cannot leave it pointing at freed memory. Window thread only.
+void StartContext(ContextState* state, FontHandle font, PenHandle pen, BrushHandle brush);
+void ForgetContext(ContextState* state);
+// Every live context that holds the object gets the stock one in its place.
+void Unselect(FontHandle font, FontHandle stock);
+void Unselect(PenHandle pen, PenHandle stock);
+void Unselect(BrushHandle brush, BrushHandle stock);
+
+}  // namespace platform
