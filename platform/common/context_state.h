@@ -32,4 +32,15 @@ void Unselect(FontHandle font, FontHandle stock);
 void Unselect(PenHandle pen, PenHandle stock);
 void Unselect(BrushHandle brush, BrushHandle stock);
 
+// Deletes one of the back end's fonts, pens or brushes (its destructor frees what the window
+// system made for it) after unselecting it everywhere. The stock objects are never deleted.
+template <typename Object>
+void DeleteDrawingObject(Object* object, Object* stock) {
+    if (object == nullptr || object == stock) {
+        return;
+    }
+    Unselect(object, stock);
+    delete object;
+}
+
 }  // namespace platform

@@ -596,11 +596,7 @@ FontHandle CreateFixedPitchFont(int height, int weight) {
 }
 
 void DeleteFont(FontHandle font) {
-    if (font == nullptr || font == StockFont()) {
-        return;
-    }
-    Unselect(font, StockFont());
-    delete font;
+    DeleteDrawingObject(font, StockFont());
 }
 
 PenHandle CreatePen(int width, uint32_t rgb) {
@@ -609,11 +605,7 @@ PenHandle CreatePen(int width, uint32_t rgb) {
 }
 
 void DeletePen(PenHandle pen) {
-    if (pen == nullptr || pen == StockPen()) {
-        return;
-    }
-    Unselect(pen, StockPen());
-    delete pen;
+    DeleteDrawingObject(pen, StockPen());
 }
 
 BrushHandle CreateSolidBrush(uint32_t rgb) {
@@ -621,11 +613,7 @@ BrushHandle CreateSolidBrush(uint32_t rgb) {
 }
 
 void DeleteBrush(BrushHandle brush) {
-    if (brush == nullptr || brush == StockBrush()) {
-        return;
-    }
-    Unselect(brush, StockBrush());
-    delete brush;
+    DeleteDrawingObject(brush, StockBrush());
 }
 
 int GetDeviceWidth(DeviceContext dc) {

@@ -42,11 +42,23 @@ struct PenObject {
     int width;
     uint32_t rgb;
     HPEN page = nullptr;
+
+    ~PenObject() {
+        if (page != nullptr) {
+            ::DeleteObject(page);
+        }
+    }
 };
 
 struct BrushObject {
     uint32_t rgb;
     HBRUSH page = nullptr;
+
+    ~BrushObject() {
+        if (page != nullptr) {
+            ::DeleteObject(page);
+        }
+    }
 };
 
 struct DeviceContextObject : ContextState {
@@ -353,11 +365,7 @@ FontHandle CreateFixedPitchFont(int height, int weight) {
 }
 
 void DeleteFont(FontHandle font) {
-    if (font == nullptr || font == StockFont()) {
-        return;
-    }
-    Unselect(font, StockFont());
-    delete font;
+    DeleteDrawingObject(font, StockFont());
 }
 
 PenHandle CreatePen(int width, uint32_t rgb) {
@@ -366,14 +374,7 @@ PenHandle CreatePen(int width, uint32_t rgb) {
 }
 
 void DeletePen(PenHandle pen) {
-    if (pen == nullptr || pen == StockPen()) {
-        return;
-    }
-    Unselect(pen, StockPen());
-    if (pen->page != nullptr) {
-        ::DeleteObject(pen->page);
-    }
-    delete pen;
+    DeleteDrawingObject(pen, StockPen());
 }
 
 BrushHandle CreateSolidBrush(uint32_t rgb) {
@@ -381,14 +382,7 @@ BrushHandle CreateSolidBrush(uint32_t rgb) {
 }
 
 void DeleteBrush(BrushHandle brush) {
-    if (brush == nullptr || brush == StockBrush()) {
-        return;
-    }
-    Unselect(brush, StockBrush());
-    if (brush->page != nullptr) {
-        ::DeleteObject(brush->page);
-    }
-    delete brush;
+    DeleteDrawingObject(brush, StockBrush());
 }
 
 Rect GetUpdateRect(DeviceContext dc) {
