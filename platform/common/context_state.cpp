@@ -1,6 +1,7 @@
 #include "platform/common/context_state.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -23,6 +24,14 @@ void Replace(Handle ContextState::*member, Handle object, Handle stock) {
 }
 
 }  // namespace
+
+int FontCell(int height) {
+    return height == 0 ? kStockFontCell : std::abs(height);
+}
+
+int FontWeight(int weight) {
+    return weight <= 0 ? kNormalWeight : weight;
+}
 
 void StartContext(ContextState* state, FontHandle font, PenHandle pen, BrushHandle brush) {
     *state = ContextState{};

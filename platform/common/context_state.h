@@ -32,6 +32,15 @@ void Unselect(FontHandle font, FontHandle stock);
 void Unselect(PenHandle pen, PenHandle stock);
 void Unselect(BrushHandle brush, BrushHandle stock);
 
+// A font's character cell and weight as every back end makes it. The program gives its fonts by
+// their cell; a negative height (elsewhere the height without the internal leading) is taken as
+// that cell too, so both back ends build the same picture. Zero means the stock font's cell; a
+// weight of zero or less, normal (400).
+inline constexpr int kStockFontCell = 16;
+inline constexpr int kNormalWeight = 400;
+int FontCell(int height);
+int FontWeight(int weight);
+
 // Deletes one of the back end's fonts, pens or brushes (its destructor frees what the window
 // system made for it) after unselecting it everywhere. The stock objects are never deleted.
 template <typename Object>

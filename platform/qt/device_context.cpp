@@ -123,7 +123,6 @@ Rect FromQRect(const QRect& r) {
     return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
-constexpr int kDefaultFontHeight = 16;
 constexpr uint32_t kBlack = Rgb(0, 0, 0);
 constexpr uint32_t kWhite = Rgb(255, 255, 255);
 
@@ -137,7 +136,7 @@ FontObject* NewFont(int height, int weight, bool fixedPitch = false) {
 
 // The objects a fresh context starts with; they are never deleted.
 FontObject* StockFont() {
-    static FontObject* font = NewFont(kDefaultFontHeight, 400);
+    static FontObject* font = NewFont(kStockFontCell, kNormalWeight);
     return font;
 }
 PenObject* StockPen() {
@@ -580,13 +579,7 @@ QRect ChangedArea(DeviceContext dc) {
 }
 
 FontHandle CreateFont(int height, int weight) {
-    // A negative height asks for the character height without the internal leading; the cell
-    // is taken as that height, which is the nearest this face model offers. Zero means default.
-    int cell = std::abs(height);
-    if (cell == 0) {
-        cell = kDefaultFontHeight;
-    }
-    return NewFont(cell, weight <= 0 ? 400 : weight);
+    return NewFont(FontCell(height), FontWeight(weight));
 }
 
 FontHandle CreateFixedPitchFont(int height, int weight) {

@@ -77,13 +77,12 @@ ContextState* StateOf(DeviceContext dc) {
 
 namespace {
 
-constexpr int kDefaultFontHeight = 16;
 constexpr uint32_t kBlack = Rgb(0, 0, 0);
 constexpr uint32_t kWhite = Rgb(255, 255, 255);
 
 // The objects a fresh context starts with; they are never deleted.
 FontObject* StockFont() {
-    static FontObject font{kDefaultFontHeight, 400, false};
+    static FontObject font{kStockFontCell, kNormalWeight, false};
     return &font;
 }
 PenObject* StockPen() {
@@ -351,11 +350,7 @@ HDC NativeDC(DeviceContext dc) {
 }
 
 FontHandle CreateFont(int height, int weight) {
-    // GDI takes a negative height as the character height without the internal leading; the
-    // program's fonts are all given by their cell, and as on the Linux window a negative height
-    // is taken as that cell too, so both build the same picture. Zero means the default size.
-    const int cell = std::abs(height);
-    return new FontObject{cell == 0 ? kDefaultFontHeight : cell, weight <= 0 ? 400 : weight, false};
+    return new FontObject{FontCell(height), FontWeight(weight), false};
 }
 
 FontHandle CreateFixedPitchFont(int height, int weight) {
