@@ -1,6 +1,6 @@
 // The drawing state a device context carries from call to call (selected font, pen and brush,
-// text alignment, background colour, current position) and the calls that only set it: the same
-// in every back end, which keeps its contexts' state in this base.
+// text alignment, background colour, current position), the calls that only set it, and the rules
+// for making and deleting the objects it selects: the same in every back end.
 #pragma once
 
 #include <cstdint>

@@ -643,8 +643,7 @@ Rect GetUpdateRect(DeviceContext dc) {
     if (dc == nullptr || dc->clip.isEmpty()) {
         return Rect{0, 0, 0, 0};
     }
-    const QRect r = dc->clip.boundingRect();
-    return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    return FromQRect(dc->clip.boundingRect());
 }
 
 void Rectangle(DeviceContext dc, int left, int top, int right, int bottom) {

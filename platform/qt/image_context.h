@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
-#include <QPointF>
 #include <QRect>
 #include <QRegion>
 #include <cstdint>
