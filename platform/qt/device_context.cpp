@@ -13,15 +13,17 @@
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string_view>
-#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "platform/common/context_state.h"
+#include "platform/common/pixel_grid.h"
 #include "platform/qt/image_context.h"
 #include "platform/text_codec.h"
 
@@ -64,16 +66,10 @@ struct BrushObject {
     uint32_t rgb;
 };
 
-struct DeviceContextObject {
+struct DeviceContextObject : ContextState {
     QImage* image = nullptr;
     QRegion clip;
     std::vector<QRect> clipRects;  // the clip as disjoint rectangles, for pixel tests
-    FontHandle font = nullptr;
-    PenHandle pen = nullptr;
-    BrushHandle brush = nullptr;
-    int align = 0;
-    uint32_t bkColor = 0;
-    QPoint position;
     // A printed page: drawing goes through the painter in device units, by the logical mapping
     // below (window extent onto viewport extent, both origins at 0).
     QPainter* painter = nullptr;
@@ -96,7 +92,7 @@ struct DeviceContextObject {
     // logical context's. Only the logical context is seen by the caller.
     DeviceContextObject* scaled = nullptr;
     double ratio = 1.0;
-    QPointF* scrollResidue = nullptr;
+    MoveCarry* scrollCarry = nullptr;
 
     QRgb* Row(int y) { return reinterpret_cast<QRgb*>(bits + y * stride); }
     void MarkChanged(int x, int y) {
@@ -113,31 +109,20 @@ struct DeviceContextObject {
     }
 };
 
-namespace {
-
-// Bresenham from (x, y) up to, but not including, (endX, endY): plot(x, y) for every point.
-template <typename Plot>
-void WalkLine(int x, int y, int endX, int endY, Plot plot) {
-    const long long dx = std::llabs(static_cast<long long>(endX) - x);
-    const long long dy = -std::llabs(static_cast<long long>(endY) - y);
-    const int sx = x < endX ? 1 : -1;
-    const int sy = y < endY ? 1 : -1;
-    long long err = dx + dy;
-    while (x != endX || y != endY) {
-        plot(x, y);
-        const long long e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y += sy;
-        }
-    }
+ContextState* StateOf(DeviceContext dc) {
+    return dc;
 }
 
-constexpr int kDefaultFontHeight = 16;
+namespace {
+
+QRect ToQRect(const Rect& r) {
+    return IsEmpty(r) ? QRect() : QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+Rect FromQRect(const QRect& r) {
+    return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
 constexpr uint32_t kBlack = Rgb(0, 0, 0);
 constexpr uint32_t kWhite = Rgb(255, 255, 255);
 
@@ -151,7 +136,7 @@ FontObject* NewFont(int height, int weight, bool fixedPitch = false) {
 
 // The objects a fresh context starts with; they are never deleted.
 FontObject* StockFont() {
-    static FontObject* font = NewFont(kDefaultFontHeight, 400);
+    static FontObject* font = NewFont(kStockFontCell, kNormalWeight);
     return font;
 }
 PenObject* StockPen() {
@@ -161,13 +146,6 @@ PenObject* StockPen() {
 BrushObject* StockBrush() {
     static BrushObject brush{kWhite};
     return &brush;
-}
-
-// Contexts alive now, so that deleting a drawing object that one of them still holds cannot
-// leave it pointing at freed memory. Window thread only.
-std::vector<DeviceContextObject*>& LiveContexts() {
-    static std::vector<DeviceContextObject*> contexts;
-    return contexts;
 }
 
 // Qt needs a running application to measure fonts, so the face is chosen at first use.
@@ -284,20 +262,6 @@ void PrepareGlyphs(FontObject* font, const unsigned char* bytes, int length) {
     }
 }
 
-void UnselectEverywhere(FontObject* font, PenObject* pen, BrushObject* brush) {
-    for (DeviceContextObject* dc : LiveContexts()) {
-        if (font != nullptr && dc->font == font) {
-            dc->font = StockFont();
-        }
-        if (pen != nullptr && dc->pen == pen) {
-            dc->pen = StockPen();
-        }
-        if (brush != nullptr && dc->brush == brush) {
-            dc->brush = StockBrush();
-        }
-    }
-}
-
 bool InClip(const DeviceContextObject* dc, int x, int y) {
     for (const QRect& r : dc->clipRects) {
         if (r.contains(x, y)) {
@@ -321,33 +285,16 @@ void PlotPixel(DeviceContextObject* dc, int x, int y, QRgb colour) {
 // testing every pixel against the clip (the graph clears and draws its newest column 50 times a
 // second). The rectangles do not overlap, so every pixel is still set once.
 void StraightLine(DeviceContextObject* dc, int x0, int y0, int x1, int y1, QRgb colour) {
-    if (x0 == x1 && y0 == y1) {
-        return;
-    }
-    // Widened to 64 bits: coordinates far outside the image must not overflow the end point.
-    const auto span = [](int from, int to) {
-        const long long a = from;
-        const long long b =
-            to > from ? static_cast<long long>(to) - 1 : static_cast<long long>(to) + 1;
-        return std::pair<long long, long long>(std::min(a, b), std::max(a, b));
-    };
-    long long left = x0, right = x0, top = y0, bottom = y0;
-    if (y0 == y1) {
-        std::tie(left, right) = span(x0, x1);
-    } else {
-        std::tie(top, bottom) = span(y0, y1);
-    }
-    for (const QRect& r : dc->clipRects) {
-        const long long l = std::max<long long>(left, r.left());
-        const long long rt = std::min<long long>(right, r.right());
-        const long long t = std::max<long long>(top, r.top());
-        const long long b = std::min<long long>(bottom, r.bottom());
-        for (long long y = t; y <= b; ++y) {
-            QRgb* row = dc->Row(static_cast<int>(y));
-            for (long long x = l; x <= rt; ++x) {
+    const QRect line = ToQRect(
+        StraightLinePixels(x0, y0, x1, y1, std::max(dc->image->width(), dc->image->height()) + 2));
+    for (const QRect& c : dc->clipRects) {
+        const QRect r = line & c;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            QRgb* row = dc->Row(y);
+            for (int x = r.left(); x <= r.right(); ++x) {
                 if (row[x] != colour) {
                     row[x] = colour;
-                    dc->MarkChanged(static_cast<int>(x), static_cast<int>(y));
+                    dc->MarkChanged(x, y);
                 }
             }
         }
@@ -420,28 +367,8 @@ FontObject* ScaledFont(FontObject* font, double ratio) {
 void ScaledLine(DeviceContextObject* s, int x0, int y0, int x1, int y1, uint32_t rgb) {
     const double r = s->ratio;
     if (x0 == x1 || y0 == y1) {
-        if (x0 == x1 && y0 == y1) {
-            return;
-        }
-        // The logical pixels from the start to the one before the end, kept near the image so
-        // that far coordinates cannot overflow once scaled.
-        const long long limit =
-            static_cast<long long>(std::max(s->image->width(), s->image->height()) / r) + 2;
-        auto near = [limit](long long v) { return static_cast<int>(std::clamp(v, -2LL, limit)); };
-        auto span = [](long long from, long long to) {
-            const long long end = to > from ? to - 1 : to + 1;
-            return std::pair<long long, long long>(std::min(from, end), std::max(from, end));
-        };
-        long long left = x0, right = x0, top = y0, bottom = y0;
-        if (y0 == y1) {
-            std::tie(left, right) = span(x0, x1);
-        } else {
-            std::tie(top, bottom) = span(y0, y1);
-        }
-        FillClipped(
-            s,
-            DeviceRect(r, QRect(QPoint(near(left), near(top)), QPoint(near(right), near(bottom)))),
-            rgb);
+        const int limit = static_cast<int>(std::max(s->image->width(), s->image->height()) / r) + 2;
+        FillClipped(s, ToQRect(DeviceRect(r, StraightLinePixels(x0, y0, x1, y1, limit))), rgb);
         return;
     }
     const int pen = std::max(1, DevicePixel(r, 1));
@@ -540,18 +467,8 @@ uint32_t FromQRgb(QRgb pixel) {
     return Rgb(qRed(pixel), qGreen(pixel), qBlue(pixel));
 }
 
-int DevicePixel(double ratio, int logical) {
-    return static_cast<int>(std::floor(logical * ratio + 0.5));
-}
-
 QRect DeviceRect(double ratio, const QRect& logical) {
-    if (logical.isEmpty()) {
-        return QRect();
-    }
-    const int left = DevicePixel(ratio, logical.left());
-    const int top = DevicePixel(ratio, logical.top());
-    return QRect(left, top, DevicePixel(ratio, logical.left() + logical.width()) - left,
-                 DevicePixel(ratio, logical.top() + logical.height()) - top);
+    return ToQRect(DeviceRect(ratio, FromQRect(logical)));
 }
 
 QRect LogicalRect(double ratio, const QRect& device) {
@@ -591,22 +508,16 @@ DeviceContext CreateImageContext(QImage* image, const QRegion& clip, ScaledImage
         }
         dc->scaled = CreateImageContext(&scaled->image, deviceClip);
         dc->scaled->ratio = scaled->ratio;
-        dc->scaled->scrollResidue = &scaled->scrollResidue;
+        dc->scaled->scrollCarry = &scaled->scrollCarry;
         // Not a context of its own for the caller: it holds no objects to unselect.
-        auto& live = LiveContexts();
-        live.erase(std::remove(live.begin(), live.end(), dc->scaled), live.end());
+        ForgetContext(dc->scaled);
     }
     dc->image = image;
     dc->clip = clip & image->rect();
-    dc->font = StockFont();
-    dc->pen = StockPen();
-    dc->brush = StockBrush();
-    dc->align = kAlignLeft | kAlignTop;
-    dc->bkColor = kWhite;
     dc->bits = image->bits();
     dc->stride = image->bytesPerLine();
     dc->clipRects.assign(dc->clip.begin(), dc->clip.end());
-    LiveContexts().push_back(dc);
+    StartContext(dc, StockFont(), StockPen(), StockBrush());
     return dc;
 }
 
@@ -614,12 +525,10 @@ DeviceContext CreatePainterContext(QPainter* painter, QPaintDevice* device) {
     if (painter == nullptr || device == nullptr) {
         return nullptr;
     }
-    auto* dc = new DeviceContextObject{
-        nullptr, QRegion(), {}, StockFont(), StockPen(), StockBrush(), kAlignLeft | kAlignTop,
-        kWhite,  QPoint()};
+    auto* dc = new DeviceContextObject;
     dc->painter = painter;
     dc->device = device;
-    LiveContexts().push_back(dc);
+    StartContext(dc, StockFont(), StockPen(), StockBrush());
     return dc;
 }
 
@@ -627,8 +536,7 @@ void DeleteImageContext(DeviceContext dc) {
     if (dc == nullptr) {
         return;
     }
-    auto& live = LiveContexts();
-    live.erase(std::remove(live.begin(), live.end(), dc), live.end());
+    ForgetContext(dc);
     delete dc->scaled;
     delete dc;
 }
@@ -671,13 +579,7 @@ QRect ChangedArea(DeviceContext dc) {
 }
 
 FontHandle CreateFont(int height, int weight) {
-    // A negative height asks for the character height without the internal leading; the cell
-    // is taken as that height, which is the nearest this face model offers. Zero means default.
-    int cell = std::abs(height);
-    if (cell == 0) {
-        cell = kDefaultFontHeight;
-    }
-    return NewFont(cell, weight <= 0 ? 400 : weight);
+    return NewFont(FontCell(height), FontWeight(weight));
 }
 
 FontHandle CreateFixedPitchFont(int height, int weight) {
@@ -687,11 +589,7 @@ FontHandle CreateFixedPitchFont(int height, int weight) {
 }
 
 void DeleteFont(FontHandle font) {
-    if (font == nullptr || font == StockFont()) {
-        return;
-    }
-    UnselectEverywhere(font, nullptr, nullptr);
-    delete font;
+    DeleteDrawingObject(font, StockFont());
 }
 
 PenHandle CreatePen(int width, uint32_t rgb) {
@@ -700,11 +598,7 @@ PenHandle CreatePen(int width, uint32_t rgb) {
 }
 
 void DeletePen(PenHandle pen) {
-    if (pen == nullptr || pen == StockPen()) {
-        return;
-    }
-    UnselectEverywhere(nullptr, pen, nullptr);
-    delete pen;
+    DeleteDrawingObject(pen, StockPen());
 }
 
 BrushHandle CreateSolidBrush(uint32_t rgb) {
@@ -712,11 +606,7 @@ BrushHandle CreateSolidBrush(uint32_t rgb) {
 }
 
 void DeleteBrush(BrushHandle brush) {
-    if (brush == nullptr || brush == StockBrush()) {
-        return;
-    }
-    UnselectEverywhere(nullptr, nullptr, brush);
-    delete brush;
+    DeleteDrawingObject(brush, StockBrush());
 }
 
 int GetDeviceWidth(DeviceContext dc) {
@@ -753,80 +643,24 @@ Rect GetUpdateRect(DeviceContext dc) {
     if (dc == nullptr || dc->clip.isEmpty()) {
         return Rect{0, 0, 0, 0};
     }
-    const QRect r = dc->clip.boundingRect();
-    return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
-}
-
-FontHandle SelectFont(DeviceContext dc, FontHandle font) {
-    if (dc == nullptr || font == nullptr) {
-        return nullptr;
-    }
-    return std::exchange(dc->font, font);
-}
-
-PenHandle SelectPen(DeviceContext dc, PenHandle pen) {
-    if (dc == nullptr || pen == nullptr) {
-        return nullptr;
-    }
-    return std::exchange(dc->pen, pen);
-}
-
-BrushHandle SelectBrush(DeviceContext dc, BrushHandle brush) {
-    if (dc == nullptr || brush == nullptr) {
-        return nullptr;
-    }
-    return std::exchange(dc->brush, brush);
-}
-
-int SetTextAlign(DeviceContext dc, int align) {
-    if (dc == nullptr) {
-        return 0;
-    }
-    return std::exchange(dc->align, align);
-}
-
-uint32_t SetBkColor(DeviceContext dc, uint32_t rgb) {
-    if (dc == nullptr) {
-        return 0;
-    }
-    return std::exchange(dc->bkColor, rgb & 0xFFFFFF);
+    return FromQRect(dc->clip.boundingRect());
 }
 
 void Rectangle(DeviceContext dc, int left, int top, int right, int bottom) {
-    if (dc == nullptr) {
-        return;
-    }
-    if (right < left) {
-        std::swap(left, right);
-    }
-    if (bottom < top) {
-        std::swap(top, bottom);
-    }
-    const int width = right - left;
-    const int height = bottom - top;
-    if (width <= 0 || height <= 0) {
+    const std::optional<Rect> r = OrderedRect(left, top, right, bottom);
+    if (dc == nullptr || !r) {
         return;
     }
     if (OnPage(dc)) {
-        PageRectangle(dc, left, top, right, bottom);
+        PageRectangle(dc, r->left, r->top, r->right, r->bottom);
         return;
     }
-    const uint32_t pen = dc->pen->rgb;
-    const std::pair<QRect, uint32_t> parts[] = {
-        {QRect(left + 1, top + 1, width - 2, height - 2), dc->brush->rgb},
-        {QRect(left, top, width, 1), pen},
-        {QRect(left, bottom - 1, width, 1), pen},
-        {QRect(left, top, 1, height), pen},
-        {QRect(right - 1, top, 1, height), pen}};
-    for (const auto& [rect, rgb] : parts) {
+    const std::array<Rect, 5> parts = RectangleParts(*r);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const QRect rect = ToQRect(parts[i]);
+        const uint32_t rgb = i == 0 ? dc->brush->rgb : dc->pen->rgb;
         FillClipped(dc, rect, rgb);
         FillScaled(dc, rect, rgb);
-    }
-}
-
-void MoveTo(DeviceContext dc, int x, int y) {
-    if (dc != nullptr) {
-        dc->position = QPoint(x, y);
     }
 }
 
@@ -834,9 +668,8 @@ void LineTo(DeviceContext dc, int x, int y) {
     if (dc == nullptr) {
         return;
     }
-    int x0 = dc->position.x();
-    int y0 = dc->position.y();
-    dc->position = QPoint(x, y);
+    const int x0 = std::exchange(dc->x, x);
+    const int y0 = std::exchange(dc->y, y);
     if (OnPage(dc)) {
         PageLine(dc, x0, y0, x, y);
         return;
@@ -1036,20 +869,12 @@ void BitBlt(DeviceContext dc, int dstX, int dstY, int width, int height, int src
     // moved by whole device pixels: the ratio's multiple of the move, with a fractional part
     // carried over to the next transfer (see ScaledImage).
     if (DeviceContextObject* scaled = dc->scaled) {
-        const double r = scaled->ratio;
-        QPointF kept;
-        QPointF& residue = scaled->scrollResidue != nullptr ? *scaled->scrollResidue : kept;
-        const QPointF exact = QPointF(dstX - srcX, dstY - srcY) * r + residue;
-        const QPoint move(static_cast<int>(std::floor(exact.x() + 0.5)),
-                          static_cast<int>(std::floor(exact.y() + 0.5)));
-        residue = exact - QPointF(move);
-        // Only pixels of the logical source are moved, and only into the logical destination. A
-        // fractional ratio can move a device pixel further than the source reaches (the graph's
-        // block beside its axis): the destination's pixels left over repeat their neighbours.
-        const QRect from = DeviceRect(r, QRect(srcX, srcY, width, height));
-        const QRect to = DeviceRect(r, QRect(dstX, dstY, width, height));
-        MoveBlock(scaled, from & to.translated(-move), move);
-        RepeatEdges(scaled, (from & scaled->image->rect()).translated(move) & to, to);
+        MoveCarry kept;
+        const DeviceBlockMove m = ScaledBlockMove(
+            scaled->ratio, FromQRect(scaled->image->rect()), dstX, dstY, width, height, srcX, srcY,
+            scaled->scrollCarry != nullptr ? *scaled->scrollCarry : kept);
+        MoveBlock(scaled, ToQRect(m.source), QPoint(m.moveX, m.moveY));
+        RepeatEdges(scaled, ToQRect(m.covered), ToQRect(m.target));
     }
 }
 

@@ -20,18 +20,17 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/qt/dialog_widgets.h"
-#include "platform/number_text.h"
+#include "platform/common/dialog_support.h"
 #include "platform/property_sheet.h"
-#include "platform/text_codec.h"
+#include "platform/qt/dialog_widgets.h"
 #include "platform/qt/window_widgets.h"
+#include "platform/text_codec.h"
 
 namespace platform {
 
@@ -57,20 +56,7 @@ std::atomic<DialogShownHook> dialogShownHook{nullptr};
 std::vector<DialogObject*> liveDialogs;
 
 bool IsLive(const DialogObject* dialog) {
-    if (dialog == nullptr) {
-        return false;
-    }
-    for (const DialogObject* root : liveDialogs) {
-        if (root == dialog) {
-            return true;
-        }
-        for (const auto& page : root->pages) {
-            if (page.get() == dialog) {
-                return true;
-            }
-        }
-    }
-    return false;
+    return IsLiveDialog(liveDialogs, dialog);
 }
 
 void Deliver(DialogObject* dialog, const DialogMessage& message) {
@@ -565,22 +551,7 @@ int GetDlgItemText(DialogHandle dialog, int controlId, char* out, int size) {
     } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
         value = list->currentText();
     }
-    const std::string bytes = ToWindows1252(value);
-    const size_t count = std::min(bytes.size(), static_cast<size_t>(size - 1));
-    std::memcpy(out, bytes.data(), count);
-    out[count] = 0;
-    return static_cast<int>(count);
-}
-
-void SetDlgItemInt(DialogHandle dialog, int controlId, uint32_t value) {
-    char text[kNumberTextSize];
-    FormatNumberText(value, text);
-    SetDlgItemText(dialog, controlId, text);
-}
-
-uint32_t GetDlgItemInt(DialogHandle dialog, int controlId) {
-    char text[64];
-    return ParseNumberText(text, GetDlgItemText(dialog, controlId, text, sizeof text));
+    return CopyItemText(ToWindows1252(value), out, size);
 }
 
 void EnableDlgItem(DialogHandle dialog, int controlId, bool enabled) {

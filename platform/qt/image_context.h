@@ -7,11 +7,11 @@
 #include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
-#include <QPointF>
 #include <QRect>
 #include <QRegion>
 #include <cstdint>
 
+#include "platform/common/pixel_grid.h"
 #include "platform/device_context.h"
 
 namespace platform {
@@ -20,21 +20,15 @@ QRgb ToQRgb(uint32_t rgb);
 uint32_t FromQRgb(QRgb pixel);
 
 // The client image as the display shows it, at its device pixel ratio, beside the 1:1 image that
-// the program's coordinates, the pixel reads and the screen dump use. One logical pixel x covers
-// the device columns DevicePixel(ratio, x) up to DevicePixel(ratio, x + 1), so areas drawn side by
-// side tile without gaps at any ratio. At a fractional ratio (1.5) logical pixels are alternately
-// one and two device pixels wide: positions round to the nearest device pixel, halves up, as Qt
-// rounds its own widgets' positions. Empty (no image) at ratio 1, where only the 1:1 image is kept.
+// the program's coordinates, the pixel reads and the screen dump use; its pixels are placed by the
+// rule of platform/common/pixel_grid.h. Empty (no image) at ratio 1, where only the 1:1 image is
+// kept.
 struct ScaledImage {
     QImage image;
     double ratio = 1.0;
-    // A block transfer moves by whole device pixels; at a fractional ratio the part of the move
-    // not made yet is carried into the next transfer, so a picture scrolled a logical pixel at a
-    // time moves by 1 and 2 device pixels in turn and keeps its place on average.
-    QPointF scrollResidue;
+    MoveCarry scrollCarry;  // of the block transfers on this image
 };
 
-int DevicePixel(double ratio, int logical);
 QRect DeviceRect(double ratio, const QRect& logical);
 // The logical pixels that cover a device rectangle (the inverse of DeviceRect, rounded outwards).
 QRect LogicalRect(double ratio, const QRect& device);

@@ -10,12 +10,11 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <algorithm>
-#include <atomic>
-#include <vector>
 
+#include "platform/common/print_support.h"
 #include "platform/qt/image_context.h"
-#include "platform/text_codec.h"
 #include "platform/qt/window_widgets.h"
+#include "platform/text_codec.h"
 
 namespace platform {
 namespace {
@@ -27,24 +26,10 @@ struct PrinterObject {
     int pagesStarted = 0;
 };
 
-std::atomic<PrintDialogHook> printDialogHook{nullptr};
-
-// Printer contexts alive now; window thread only.
-std::vector<PrinterObject*>& LivePrinters() {
-    static std::vector<PrinterObject*> printers;
-    return printers;
-}
+LivePrinters<PrinterObject> livePrinters;
 
 PrinterObject* FindPrinter(DeviceContext dc) {
-    if (dc == nullptr) {
-        return nullptr;
-    }
-    for (PrinterObject* p : LivePrinters()) {
-        if (p->dc == dc) {
-            return p;
-        }
-    }
-    return nullptr;
+    return livePrinters.Find(dc);
 }
 
 // Without any printer the dialog offers only the PDF file; it proposes one in the working
@@ -100,10 +85,6 @@ void OfferLastChoice(QPrinter* printer) {
 
 }  // namespace
 
-void SetPrintDialogHook(PrintDialogHook hook) {
-    printDialogHook.store(hook);
-}
-
 uint32_t ChoosePrinter(WindowHandle owner, DeviceContext* printer) {
     if (printer == nullptr) {
         return 1;
@@ -111,7 +92,7 @@ uint32_t ChoosePrinter(WindowHandle owner, DeviceContext* printer) {
     *printer = nullptr;
     auto* p = new PrinterObject;
     OfferLastChoice(&p->printer);
-    if (PrintDialogHook hook = printDialogHook.load()) {
+    if (PrintDialogHook hook = CurrentPrintDialogHook()) {
         char path[1024] = {};
         const QByteArray offered =
             p->printer.outputFormat() == QPrinter::PdfFormat
@@ -145,7 +126,7 @@ uint32_t ChoosePrinter(WindowHandle owner, DeviceContext* printer) {
         return 2;
     }
     p->dc = CreatePainterContext(&p->painter, &p->printer);
-    LivePrinters().push_back(p);
+    livePrinters.Add(p);
     *printer = p->dc;
     return 0;
 }
@@ -155,8 +136,7 @@ void DeletePrinterContext(DeviceContext printer) {
     if (p == nullptr) {
         return;
     }
-    auto& live = LivePrinters();
-    live.erase(std::remove(live.begin(), live.end(), p), live.end());
+    livePrinters.Remove(p);
     DeleteImageContext(p->dc);
     if (p->painter.isActive()) {
         // A document never ended is abandoned, not printed half-drawn.

@@ -6,14 +6,16 @@
 #include "platform/device_context.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "platform/common/context_state.h"
+#include "platform/common/pixel_grid.h"
 #include "platform/win32/gdi_context.h"
 
 namespace platform {
@@ -40,14 +42,26 @@ struct PenObject {
     int width;
     uint32_t rgb;
     HPEN page = nullptr;
+
+    ~PenObject() {
+        if (page != nullptr) {
+            ::DeleteObject(page);
+        }
+    }
 };
 
 struct BrushObject {
     uint32_t rgb;
     HBRUSH page = nullptr;
+
+    ~BrushObject() {
+        if (page != nullptr) {
+            ::DeleteObject(page);
+        }
+    }
 };
 
-struct DeviceContextObject {
+struct DeviceContextObject : ContextState {
     HDC hdc = nullptr;
     int savedState = 0;
     bool printer = false;
@@ -55,23 +69,20 @@ struct DeviceContextObject {
     Rect update{0, 0, 0, 0};
     int width = 0;  // the surface in device pixels
     int height = 0;
-    FontHandle font = nullptr;
-    PenHandle pen = nullptr;
-    BrushHandle brush = nullptr;
-    int align = 0;
-    uint32_t bkColor = 0;
-    POINT position{0, 0};
 };
+
+ContextState* StateOf(DeviceContext dc) {
+    return dc;
+}
 
 namespace {
 
-constexpr int kDefaultFontHeight = 16;
 constexpr uint32_t kBlack = Rgb(0, 0, 0);
 constexpr uint32_t kWhite = Rgb(255, 255, 255);
 
 // The objects a fresh context starts with; they are never deleted.
 FontObject* StockFont() {
-    static FontObject font{kDefaultFontHeight, 400, false};
+    static FontObject font{kStockFontCell, kNormalWeight, false};
     return &font;
 }
 PenObject* StockPen() {
@@ -81,13 +92,6 @@ PenObject* StockPen() {
 BrushObject* StockBrush() {
     static BrushObject brush{kWhite};
     return &brush;
-}
-
-// Contexts alive now, so that deleting a drawing object that one of them still holds cannot
-// leave it pointing at freed memory. Window thread only.
-std::vector<DeviceContextObject*>& LiveContexts() {
-    static std::vector<DeviceContextObject*> contexts;
-    return contexts;
 }
 
 // Selects a GDI object for one drawing call and puts the previous one back after it, so that no
@@ -169,28 +173,10 @@ HBRUSH PageBrush(BrushObject* brush) {
     return brush->page;
 }
 
-void UnselectEverywhere(FontObject* font, PenObject* pen, BrushObject* brush) {
-    for (DeviceContextObject* dc : LiveContexts()) {
-        if (font != nullptr && dc->font == font) {
-            dc->font = StockFont();
-        }
-        if (pen != nullptr && dc->pen == pen) {
-            dc->pen = StockPen();
-        }
-        if (brush != nullptr && dc->brush == brush) {
-            dc->brush = StockBrush();
-        }
-    }
-}
-
-bool Empty(const RECT& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
-
 // Fills device pixels with a colour through the DC's own brush (selected by WrapDC), clipped to
 // the update region.
-void Fill(DeviceContextObject* dc, const RECT& r, uint32_t rgb) {
-    if (Empty(r)) {
+void Fill(DeviceContextObject* dc, const Rect& r, uint32_t rgb) {
+    if (IsEmpty(r)) {
         return;
     }
     ::SetDCBrushColor(dc->hdc, rgb);
@@ -198,27 +184,22 @@ void Fill(DeviceContextObject* dc, const RECT& r, uint32_t rgb) {
 }
 
 int Dev(const DeviceContextObject* dc, int logical) {
-    return LogicalToDevice(dc->scale, logical);
+    return DevicePixel(dc->scale, logical);
 }
 
-// Bresenham from (x, y) up to, but not including, (endX, endY), in device pixels, each point a
-// square of pen pixels; the points of a run along the major axis go as one fill.
-void WalkLine(DeviceContextObject* dc, int x, int y, int endX, int endY, int pen, uint32_t rgb) {
-    const long long dx = std::llabs(static_cast<long long>(endX) - x);
-    const long long dy = -std::llabs(static_cast<long long>(endY) - y);
-    const int sx = x < endX ? 1 : -1;
-    const int sy = y < endY ? 1 : -1;
-    long long err = dx + dy;
-    RECT run{0, 0, 0, 0};
-    auto add = [&](int px, int py) {
-        const RECT point{px, py, px + pen, py + pen};
-        if (!Empty(run) && run.top == point.top && run.bottom == point.bottom &&
+// The line walk in device pixels, each point a square of pen pixels; the points of a run along
+// the major axis go as one fill.
+void FillLine(DeviceContextObject* dc, int x, int y, int endX, int endY, int pen, uint32_t rgb) {
+    Rect run{0, 0, 0, 0};
+    WalkLine(x, y, endX, endY, [&](int px, int py) {
+        const Rect point{px, py, px + pen, py + pen};
+        if (!IsEmpty(run) && run.top == point.top && run.bottom == point.bottom &&
             (point.left == run.right || point.right == run.left)) {
             run.left = std::min(run.left, point.left);
             run.right = std::max(run.right, point.right);
             return;
         }
-        if (!Empty(run) && run.left == point.left && run.right == point.right &&
+        if (!IsEmpty(run) && run.left == point.left && run.right == point.right &&
             (point.top == run.bottom || point.bottom == run.top)) {
             run.top = std::min(run.top, point.top);
             run.bottom = std::max(run.bottom, point.bottom);
@@ -226,19 +207,7 @@ void WalkLine(DeviceContextObject* dc, int x, int y, int endX, int endY, int pen
         }
         Fill(dc, run, rgb);
         run = point;
-    };
-    while (x != endX || y != endY) {
-        add(x, y);
-        const long long e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y += sy;
-        }
-    }
+    });
     Fill(dc, run, rgb);
 }
 
@@ -249,32 +218,12 @@ void WalkLine(DeviceContextObject* dc, int x, int y, int endX, int endY, int pen
 void WindowLine(DeviceContextObject* dc, int x0, int y0, int x1, int y1) {
     const uint32_t rgb = dc->pen->rgb;
     if (x0 == x1 || y0 == y1) {
-        if (x0 == x1 && y0 == y1) {
-            return;
-        }
-        // The logical pixels from the start to the one before the end, kept near the surface so
-        // that far coordinates cannot overflow once scaled.
-        const long long limit =
-            static_cast<long long>(std::max(dc->width, dc->height) / dc->scale) + 2;
-        auto keep = [limit](long long v) { return static_cast<int>(std::clamp(v, -2LL, limit)); };
-        auto span = [](long long from, long long to) {
-            const long long end = to > from ? to - 1 : to + 1;
-            return std::pair<long long, long long>(std::min(from, end), std::max(from, end));
-        };
-        long long left = x0, right = x0, top = y0, bottom = y0;
-        if (y0 == y1) {
-            std::tie(left, right) = span(x0, x1);
-        } else {
-            std::tie(top, bottom) = span(y0, y1);
-        }
-        Fill(dc,
-             LogicalRectToDevice(dc->scale,
-                                 Rect{keep(left), keep(top), keep(right) + 1, keep(bottom) + 1}),
-             rgb);
+        const int limit = static_cast<int>(std::max(dc->width, dc->height) / dc->scale) + 2;
+        Fill(dc, DeviceRect(dc->scale, StraightLinePixels(x0, y0, x1, y1, limit)), rgb);
         return;
     }
     const int pen = std::max(1, Dev(dc, 1));
-    WalkLine(dc, Dev(dc, x0), Dev(dc, y0), Dev(dc, x1), Dev(dc, y1), pen, rgb);
+    FillLine(dc, Dev(dc, x0), Dev(dc, y0), Dev(dc, x1), Dev(dc, y1), pen, rgb);
 }
 
 // A text on a window, in the font made for the display's resolution, from the reference point
@@ -313,31 +262,22 @@ void WindowText(DeviceContextObject* dc, int x, int y, const std::wstring& text)
                   static_cast<UINT>(text.size()), nullptr);
 }
 
-// A block transfer on a window moves by whole device pixels. At a fractional scale the part of a
-// move not made yet is carried into the next transfer on the same image, so a picture scrolled a
-// logical pixel at a time moves by 1 and 2 device pixels in turn and keeps its place on average.
-// Kept per bitmap (the window's DIB section); window thread only.
-struct Residue {
-    HGDIOBJ bitmap;
-    double x, y;
-};
-
-Residue& ScrollResidue(HDC hdc) {
-    static std::vector<Residue> residues;
+// The block transfers' carry, kept per bitmap (the window's DIB section); window thread only.
+MoveCarry& ScrollCarry(HDC hdc) {
+    static std::vector<std::pair<HGDIOBJ, MoveCarry>> carries;
     const HGDIOBJ bitmap = ::GetCurrentObject(hdc, OBJ_BITMAP);
-    for (Residue& r : residues) {
-        if (r.bitmap == bitmap) {
-            return r;
+    for (auto& [owner, carry] : carries) {
+        if (owner == bitmap) {
+            return carry;
         }
     }
-    residues.push_back(Residue{bitmap, 0, 0});
-    return residues.back();
+    return carries.emplace_back(bitmap, MoveCarry{}).second;
 }
 
 // Fills the pixels of to outside covered with the nearest pixel of covered: first each row
 // sideways, then whole rows up and down.
-void RepeatEdges(HDC hdc, const RECT& covered, const RECT& to) {
-    if (Empty(covered)) {
+void RepeatEdges(HDC hdc, const Rect& covered, const Rect& to) {
+    if (IsEmpty(covered)) {
         return;
     }
     const int rows = covered.bottom - covered.top;
@@ -360,29 +300,7 @@ void RepeatEdges(HDC hdc, const RECT& covered, const RECT& to) {
     }
 }
 
-RECT Intersection(const RECT& a, const RECT& b) {
-    RECT r{};
-    return ::IntersectRect(&r, &a, &b) ? r : RECT{0, 0, 0, 0};
-}
-
-RECT Offset(RECT r, int dx, int dy) {
-    ::OffsetRect(&r, dx, dy);
-    return r;
-}
-
 }  // namespace
-
-int LogicalToDevice(double scale, int logical) {
-    return static_cast<int>(std::floor(logical * scale + 0.5));
-}
-
-RECT LogicalRectToDevice(double scale, const Rect& logical) {
-    if (logical.right <= logical.left || logical.bottom <= logical.top) {
-        return RECT{0, 0, 0, 0};
-    }
-    return RECT{LogicalToDevice(scale, logical.left), LogicalToDevice(scale, logical.top),
-                LogicalToDevice(scale, logical.right), LogicalToDevice(scale, logical.bottom)};
-}
 
 DeviceContext WrapDC(HDC hdc, const Rect& update, int width, int height, double scale,
                      bool printer) {
@@ -396,11 +314,7 @@ DeviceContext WrapDC(HDC hdc, const Rect& update, int width, int height, double 
     dc->scale = printer || !(scale > 0) ? 1.0 : scale;
     dc->width = width;
     dc->height = height;
-    dc->font = StockFont();
-    dc->pen = StockPen();
-    dc->brush = StockBrush();
-    dc->align = kAlignLeft | kAlignTop;
-    dc->bkColor = kWhite;
+    StartContext(dc, StockFont(), StockPen(), StockBrush());
     if (printer) {
         dc->update = Rect{0, 0, width, height};
         ::SetMapMode(hdc, MM_TEXT);
@@ -416,10 +330,9 @@ DeviceContext WrapDC(HDC hdc, const Rect& update, int width, int height, double 
         ::SetViewportOrgEx(hdc, 0, 0, nullptr);
         ::SetBkMode(hdc, TRANSPARENT);
         ::SelectObject(hdc, ::GetStockObject(DC_BRUSH));
-        const RECT clip = LogicalRectToDevice(dc->scale, update);
+        const Rect clip = DeviceRect(dc->scale, update);
         ::IntersectClipRect(hdc, clip.left, clip.top, clip.right, clip.bottom);
     }
-    LiveContexts().push_back(dc);
     return dc;
 }
 
@@ -427,8 +340,7 @@ void UnwrapDC(DeviceContext dc) {
     if (dc == nullptr) {
         return;
     }
-    auto& live = LiveContexts();
-    live.erase(std::remove(live.begin(), live.end(), dc), live.end());
+    ForgetContext(dc);
     ::RestoreDC(dc->hdc, dc->savedState);
     delete dc;
 }
@@ -438,11 +350,7 @@ HDC NativeDC(DeviceContext dc) {
 }
 
 FontHandle CreateFont(int height, int weight) {
-    // GDI takes a negative height as the character height without the internal leading; the
-    // program's fonts are all given by their cell, and as on the Linux window a negative height
-    // is taken as that cell too, so both build the same picture. Zero means the default size.
-    const int cell = std::abs(height);
-    return new FontObject{cell == 0 ? kDefaultFontHeight : cell, weight <= 0 ? 400 : weight, false};
+    return new FontObject{FontCell(height), FontWeight(weight), false};
 }
 
 FontHandle CreateFixedPitchFont(int height, int weight) {
@@ -452,11 +360,7 @@ FontHandle CreateFixedPitchFont(int height, int weight) {
 }
 
 void DeleteFont(FontHandle font) {
-    if (font == nullptr || font == StockFont()) {
-        return;
-    }
-    UnselectEverywhere(font, nullptr, nullptr);
-    delete font;
+    DeleteDrawingObject(font, StockFont());
 }
 
 PenHandle CreatePen(int width, uint32_t rgb) {
@@ -465,14 +369,7 @@ PenHandle CreatePen(int width, uint32_t rgb) {
 }
 
 void DeletePen(PenHandle pen) {
-    if (pen == nullptr || pen == StockPen()) {
-        return;
-    }
-    UnselectEverywhere(nullptr, pen, nullptr);
-    if (pen->page != nullptr) {
-        ::DeleteObject(pen->page);
-    }
-    delete pen;
+    DeleteDrawingObject(pen, StockPen());
 }
 
 BrushHandle CreateSolidBrush(uint32_t rgb) {
@@ -480,14 +377,7 @@ BrushHandle CreateSolidBrush(uint32_t rgb) {
 }
 
 void DeleteBrush(BrushHandle brush) {
-    if (brush == nullptr || brush == StockBrush()) {
-        return;
-    }
-    UnselectEverywhere(nullptr, nullptr, brush);
-    if (brush->page != nullptr) {
-        ::DeleteObject(brush->page);
-    }
-    delete brush;
+    DeleteDrawingObject(brush, StockBrush());
 }
 
 Rect GetUpdateRect(DeviceContext dc) {
@@ -522,75 +412,20 @@ void SetAnisotropicMapping(DeviceContext dc, int windowExtX, int windowExtY, int
     ::SetViewportOrgEx(dc->hdc, 0, 0, nullptr);
 }
 
-FontHandle SelectFont(DeviceContext dc, FontHandle font) {
-    if (dc == nullptr || font == nullptr) {
-        return nullptr;
-    }
-    return std::exchange(dc->font, font);
-}
-
-PenHandle SelectPen(DeviceContext dc, PenHandle pen) {
-    if (dc == nullptr || pen == nullptr) {
-        return nullptr;
-    }
-    return std::exchange(dc->pen, pen);
-}
-
-BrushHandle SelectBrush(DeviceContext dc, BrushHandle brush) {
-    if (dc == nullptr || brush == nullptr) {
-        return nullptr;
-    }
-    return std::exchange(dc->brush, brush);
-}
-
-int SetTextAlign(DeviceContext dc, int align) {
-    if (dc == nullptr) {
-        return 0;
-    }
-    return std::exchange(dc->align, align);
-}
-
-uint32_t SetBkColor(DeviceContext dc, uint32_t rgb) {
-    if (dc == nullptr) {
-        return 0;
-    }
-    return std::exchange(dc->bkColor, rgb & 0xFFFFFF);
-}
-
 void Rectangle(DeviceContext dc, int left, int top, int right, int bottom) {
-    if (dc == nullptr) {
-        return;
-    }
-    if (right < left) {
-        std::swap(left, right);
-    }
-    if (bottom < top) {
-        std::swap(top, bottom);
-    }
-    if (right - left <= 0 || bottom - top <= 0) {
+    const std::optional<Rect> r = OrderedRect(left, top, right, bottom);
+    if (dc == nullptr || !r) {
         return;
     }
     if (dc->printer) {
         Selected pen(dc->hdc, PagePen(dc->pen));
         Selected brush(dc->hdc, PageBrush(dc->brush));
-        ::Rectangle(dc->hdc, left, top, right, bottom);
+        ::Rectangle(dc->hdc, r->left, r->top, r->right, r->bottom);
         return;
     }
-    const uint32_t pen = dc->pen->rgb;
-    const std::pair<Rect, uint32_t> parts[] = {
-        {Rect{left + 1, top + 1, right - 1, bottom - 1}, dc->brush->rgb},
-        {Rect{left, top, right, top + 1}, pen},
-        {Rect{left, bottom - 1, right, bottom}, pen},
-        {Rect{left, top, left + 1, bottom}, pen},
-        {Rect{right - 1, top, right, bottom}, pen}};
-    for (const auto& [rect, rgb] : parts) {
-        Fill(dc, LogicalRectToDevice(dc->scale, rect), rgb);
-    }
-}
-
-void MoveTo(DeviceContext dc, int x, int y) {
-    if (dc != nullptr) {
-        dc->position = POINT{x, y};
+    const std::array<Rect, 5> parts = RectangleParts(*r);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        Fill(dc, DeviceRect(dc->scale, parts[i]), i == 0 ? dc->brush->rgb : dc->pen->rgb);
     }
 }
 
@@ -598,7 +433,7 @@ void LineTo(DeviceContext dc, int x, int y) {
     if (dc == nullptr) {
         return;
     }
-    const POINT from = std::exchange(dc->position, POINT{x, y});
+    const POINT from{std::exchange(dc->x, x), std::exchange(dc->y, y)};
     if (dc->printer) {
         Selected pen(dc->hdc, PagePen(dc->pen));
         ::MoveToEx(dc->hdc, from.x, from.y, nullptr);
@@ -638,31 +473,19 @@ void BitBlt(DeviceContext dc, int dstX, int dstY, int width, int height, int src
     if (dc == nullptr || dc->printer || width <= 0 || height <= 0) {
         return;
     }
-    const double s = dc->scale;
-    const RECT surface{0, 0, dc->width, dc->height};
-    if (s == 1.0) {
+    if (dc->scale == 1.0) {
         ::BitBlt(dc->hdc, dstX, dstY, width, height, dc->hdc, srcX, srcY, SRCCOPY);
         return;
     }
-    Residue& residue = ScrollResidue(dc->hdc);
-    const double exactX = (dstX - srcX) * s + residue.x;
-    const double exactY = (dstY - srcY) * s + residue.y;
-    const int moveX = static_cast<int>(std::floor(exactX + 0.5));
-    const int moveY = static_cast<int>(std::floor(exactY + 0.5));
-    residue.x = exactX - moveX;
-    residue.y = exactY - moveY;
-    // Only pixels of the logical source are moved, and only into the logical destination. A
-    // fractional scale can move a device pixel further than the source reaches (the graph's
-    // block beside its axis): the destination's pixels left over repeat their neighbours.
-    const RECT from = LogicalRectToDevice(s, Rect{srcX, srcY, srcX + width, srcY + height});
-    const RECT to = LogicalRectToDevice(s, Rect{dstX, dstY, dstX + width, dstY + height});
-    const RECT source = Intersection(Intersection(from, Offset(to, -moveX, -moveY)), surface);
-    if (!Empty(source)) {
-        ::BitBlt(dc->hdc, source.left + moveX, source.top + moveY, source.right - source.left,
+    const DeviceBlockMove m =
+        ScaledBlockMove(dc->scale, Rect{0, 0, dc->width, dc->height}, dstX, dstY, width, height,
+                        srcX, srcY, ScrollCarry(dc->hdc));
+    const Rect& source = m.source;
+    if (!IsEmpty(source)) {
+        ::BitBlt(dc->hdc, source.left + m.moveX, source.top + m.moveY, source.right - source.left,
                  source.bottom - source.top, dc->hdc, source.left, source.top, SRCCOPY);
     }
-    RepeatEdges(dc->hdc, Intersection(Offset(Intersection(from, surface), moveX, moveY), to),
-                Intersection(to, surface));
+    RepeatEdges(dc->hdc, m.covered, m.target);
 }
 
 }  // namespace platform

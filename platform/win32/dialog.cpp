@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/number_text.h"
+#include "platform/common/dialog_support.h"
 #include "platform/win32/dialog_internal.h"
 #include "platform/win32/window_internal.h"
 
@@ -479,20 +479,7 @@ void RemoveLive(DialogObject* root) {
 }
 
 bool IsLive(const DialogObject* dialog) {
-    if (dialog == nullptr) {
-        return false;
-    }
-    for (const DialogObject* root : liveDialogs) {
-        if (root == dialog) {
-            return true;
-        }
-        for (const auto& page : root->pages) {
-            if (page.get() == dialog) {
-                return true;
-            }
-        }
-    }
-    return false;
+    return IsLiveDialog(liveDialogs, dialog);
 }
 
 }  // namespace dialog_detail
@@ -641,23 +628,7 @@ int GetDlgItemText(DialogHandle dialog, int controlId, char* out, int size) {
     if (HWND window = ControlWindow(dialog, controlId)) {
         bytes = Windows1252FromWide(WindowText(window));
     }
-    const size_t count = std::min(bytes.size(), static_cast<size_t>(size - 1));
-    std::memcpy(out, bytes.data(), count);
-    out[count] = 0;
-    return static_cast<int>(count);
-}
-
-void SetDlgItemInt(DialogHandle dialog, int controlId, uint32_t value) {
-    char text[kNumberTextSize];
-    FormatNumberText(value, text);
-    SetDlgItemText(dialog, controlId, text);
-}
-
-// Read by the program's own rule rather than Windows' (which takes a sign and stops at the
-// first other character).
-uint32_t GetDlgItemInt(DialogHandle dialog, int controlId) {
-    char text[64];
-    return ParseNumberText(text, GetDlgItemText(dialog, controlId, text, sizeof text));
+    return CopyItemText(bytes, out, size);
 }
 
 void EnableDlgItem(DialogHandle dialog, int controlId, bool enabled) {

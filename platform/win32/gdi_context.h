@@ -10,20 +10,14 @@ namespace platform {
 
 // A context drawing on hdc, which stays the caller's. update is the region being painted (the
 // whole surface outside a paint); width and height the surface in device pixels. A window's
-// context draws in its logical pixels scaled by scale (the monitor's DPI / 96): update is in
-// logical pixels then, and GetDeviceWidth/Height give the surface in logical pixels, as the
-// program's coordinates are. A printer's (printer = true) takes SetAnisotropicMapping; its update
-// is the whole page.
+// context draws in its logical pixels scaled by scale (the monitor's DPI / 96), by the rule of
+// platform/common/pixel_grid.h: update is in logical pixels then, and GetDeviceWidth/Height give
+// the surface in logical pixels, as the program's coordinates are. A printer's (printer = true)
+// takes SetAnisotropicMapping; its update is the whole page.
 DeviceContext WrapDC(HDC hdc, const Rect& update, int width, int height, double scale,
                      bool printer);
 // Restores the objects the context selected into its DC and frees the context, not the DC.
 void UnwrapDC(DeviceContext dc);
 HDC NativeDC(DeviceContext dc);
-
-// A logical pixel x of a window at scale covers the device columns LogicalToDevice(scale, x) up
-// to LogicalToDevice(scale, x + 1): positions round to the nearest device pixel, halves up, so
-// areas drawn side by side tile without gaps at any scale (the same rule as the Linux window).
-int LogicalToDevice(double scale, int logical);
-RECT LogicalRectToDevice(double scale, const Rect& logical);
 
 }  // namespace platform

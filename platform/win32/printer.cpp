@@ -4,11 +4,10 @@
 // a PDF file.
 #include "platform/printer.h"
 
-#include <algorithm>
-#include <atomic>
 #include <string>
 #include <vector>
 
+#include "platform/common/print_support.h"
 #include "platform/win32/gdi_context.h"
 #include "platform/win32/window_internal.h"
 
@@ -29,24 +28,10 @@ struct PrinterObject {
     bool documentOpen = false;
 };
 
-std::atomic<PrintDialogHook> printDialogHook{nullptr};
-
-// Printer contexts alive now; window thread only.
-std::vector<PrinterObject*>& LivePrinters() {
-    static std::vector<PrinterObject*> printers;
-    return printers;
-}
+LivePrinters<PrinterObject> livePrinters;
 
 PrinterObject* FindPrinter(DeviceContext dc) {
-    if (dc == nullptr) {
-        return nullptr;
-    }
-    for (PrinterObject* p : LivePrinters()) {
-        if (p->dc == dc) {
-            return p;
-        }
-    }
-    return nullptr;
+    return livePrinters.Find(dc);
 }
 
 // What the user last chose during this run, offered again by the next Print, as desktop programs
@@ -78,7 +63,7 @@ DeviceContext NewPrinter(HDC hdc, const std::wstring& outputFile) {
     p->hdc = hdc;
     p->dc = dc;
     p->outputFile = outputFile;
-    LivePrinters().push_back(p);
+    livePrinters.Add(p);
     return dc;
 }
 
@@ -134,10 +119,6 @@ uint32_t ChooseThroughHook(PrintDialogHook hook, DeviceContext* printer) {
 
 }  // namespace
 
-void SetPrintDialogHook(PrintDialogHook hook) {
-    printDialogHook.store(hook);
-}
-
 // The Print Setup form of the common print dialog: the printer and its paper and orientation in
 // one dialog, as the program has always offered for its one-page report (there are no page
 // ranges or copies to ask for). It returns the printer's DC.
@@ -146,7 +127,7 @@ uint32_t ChoosePrinter(WindowHandle owner, DeviceContext* printer) {
         return ERROR_INVALID_PARAMETER;
     }
     *printer = nullptr;
-    if (PrintDialogHook hook = printDialogHook.load()) {
+    if (PrintDialogHook hook = CurrentPrintDialogHook()) {
         return ChooseThroughHook(hook, printer);
     }
     PrintChoice& last = LastChoice();
@@ -177,8 +158,7 @@ void DeletePrinterContext(DeviceContext printer) {
     if (p == nullptr) {
         return;
     }
-    auto& live = LivePrinters();
-    live.erase(std::remove(live.begin(), live.end(), p), live.end());
+    livePrinters.Remove(p);
     UnwrapDC(p->dc);
     if (p->documentOpen) {
         // A document never ended is abandoned, not printed half-drawn.

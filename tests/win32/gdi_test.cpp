@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "output/report.h"
+#include "platform/common/pixel_grid.h"
 #include "platform/printer.h"
 #include "platform/win32/gdi_context.h"
 #include "records/window_state.h"
@@ -221,7 +222,7 @@ TEST(GdiWindow, BlockMovedAtAFractionalScaleKeepsItsPlace) {
     }
     std::vector<int> columns;
     for (int x = 0; x < 150; ++x) {
-        for (int y = LogicalToDevice(1.5, 5); y < LogicalToDevice(1.5, 15); ++y) {
+        for (int y = DevicePixel(1.5, 5); y < DevicePixel(1.5, 15); ++y) {
             ASSERT_TRUE(s(x, y) == kWhite || s(x, y) == kBlue) << x << "," << y;
         }
         if (s(x, 10) == kBlue) {
@@ -229,7 +230,7 @@ TEST(GdiWindow, BlockMovedAtAFractionalScaleKeepsItsPlace) {
         }
     }
     ASSERT_FALSE(columns.empty());
-    EXPECT_NEAR(columns.front(), LogicalToDevice(1.5, 80 - 12), 1);
+    EXPECT_NEAR(columns.front(), DevicePixel(1.5, 80 - 12), 1);
     EXPECT_LE(columns.back() - columns.front(), 2);
 }
 
