@@ -237,4 +237,15 @@ void WindowTimers::WakeAll() {
     }
 }
 
+std::function<bool(int id)> IdleFunction(bool (*check)(int id)) {
+    if (check == nullptr) {
+        return nullptr;
+    }
+    return [check](int id) { return check(id); };
+}
+
+int WindowTimerPeriod(int periodMs) {
+    return std::max(periodMs, 10);
+}
+
 }  // namespace platform

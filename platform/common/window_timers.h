@@ -80,4 +80,9 @@ class WindowTimers {
     unsigned nextSerial_ = 0;
 };
 
+// A window's idle check as the program hands it in (a plain function, or none) for SetIdleCheck.
+std::function<bool(int id)> IdleFunction(bool (*check)(int id));
+// The period a window timer runs at: one below 10 ms would keep the loop busy and is raised to it.
+int WindowTimerPeriod(int periodMs);
+
 }  // namespace platform

@@ -38,12 +38,14 @@
 #include <utility>
 #include <vector>
 
-#include "platform/device_context.h"
-#include "platform/qt/image_context.h"
-#include "platform/message_box.h"
-#include "platform/text_codec.h"
+#include "platform/common/menu_walk.h"
+#include "platform/common/window_support.h"
 #include "platform/common/window_timers.h"
+#include "platform/device_context.h"
+#include "platform/message_box.h"
+#include "platform/qt/image_context.h"
 #include "platform/qt/window_widgets.h"
+#include "platform/text_codec.h"
 
 namespace platform {
 namespace {
@@ -97,7 +99,7 @@ struct WindowObject {
 namespace {
 
 // Everything below runs on the window thread; none of this state is seen by another thread.
-std::vector<WindowObject*> liveWindows;
+LiveWindowList<WindowObject> liveWindows;
 // How many of our Qt event handlers are on the stack. While any is, a window's widgets must
 // not be deleted at once (the handler would return into a deleted object).
 int entryDepth = 0;
@@ -118,8 +120,7 @@ struct EntryScope {
 };
 
 bool IsLive(const WindowObject* window) {
-    return window != nullptr &&
-           std::find(liveWindows.begin(), liveWindows.end(), window) != liveWindows.end();
+    return liveWindows.Contains(window);
 }
 
 QEvent::Type PaintRequestEvent() {
@@ -230,8 +231,7 @@ class TopLevelWidget : public QWidget {
     ~TopLevelWidget() override {
         // The window's state goes with its widgets; one that Qt tears down by itself also
         // leaves the live list here.
-        liveWindows.erase(std::remove(liveWindows.begin(), liveWindows.end(), window_),
-                          liveWindows.end());
+        liveWindows.Remove(window_);
         delete window_;
     }
     TopLevelWidget(const TopLevelWidget&) = delete;
@@ -475,18 +475,7 @@ void RunPaint(WindowObject* window) {
     if (window->painting || window->updateRegion.isEmpty()) {
         return;
     }
-    window->paintTaken = false;
-    SendWindowMessage(window, WindowMessage{MessageType::Paint});
-    if (!IsLive(window)) {
-        return;
-    }
-    if (window->painting) {
-        // Begun but never ended: end it, or no paint would ever run again.
-        EndPaint(window, window->paintContext);
-    } else if (!window->paintTaken) {
-        // Handled without painting: validate anyway, or the paint would come back forever.
-        EndPaint(window, BeginPaint(window));
-    }
+    RunProgramPaint(window, IsLive);
 }
 
 void DefaultProcessing(WindowObject* window, const WindowMessage& message) {
@@ -521,13 +510,6 @@ void HookTimersToEventLoop() {
         QMetaObject::invokeMethod(QCoreApplication::instance(), &WindowTimers::BeforeSleep,
                                   Qt::QueuedConnection);
     });
-}
-
-std::function<bool(int)> IdleFunction(TimerIdleCheck check) {
-    if (check == nullptr) {
-        return nullptr;
-    }
-    return [check](int id) { return check(id); };
 }
 
 void AddMenuCommand(WindowObject* window, QAction* action, int commandId) {
@@ -616,7 +598,7 @@ WindowHandle CreateMainWindow(const char* title, int clientWidth, int clientHeig
     window->layout->addWidget(window->client);
     window->client->setFocus(Qt::OtherFocusReason);
     MatchDisplayRatio(window, window->client->devicePixelRatioF());
-    liveWindows.push_back(window);
+    liveWindows.Add(window);
 
     SendWindowMessage(window, WindowMessage{MessageType::Create});
     if (!IsLive(window)) {
@@ -654,8 +636,7 @@ void DestroyWindow(WindowHandle window) {
     }
     window->destroying = true;
     SendWindowMessage(window, WindowMessage{MessageType::Destroy});
-    liveWindows.erase(std::remove(liveWindows.begin(), liveWindows.end(), window),
-                      liveWindows.end());
+    liveWindows.Remove(window);
     if (window->timers) {
         window->timers->KillAll();
     }
@@ -751,35 +732,20 @@ void SetMenu(WindowHandle window, const MenuResource* menu) {
     }
     auto* bar = new QMenuBar(window->top);
     bar->setNativeMenuBar(false);
-    std::vector<QMenu*> open;
-    for (int i = 0; i < menu->count; ++i) {
-        const MenuEntry& entry = menu->entries[i];
-        const QString text = FromWindows1252(entry.text != nullptr ? entry.text : "");
-        switch (entry.kind) {
-            case MenuEntryKind::Popup:
-                open.push_back(open.empty() ? bar->addMenu(text) : open.back()->addMenu(text));
-                break;
-            case MenuEntryKind::Item:
-                // An item outside any popup stands on the bar itself.
-                AddMenuCommand(window,
-                               open.empty() ? bar->addAction(text) : open.back()->addAction(text),
-                               entry.commandId);
-                break;
-            case MenuEntryKind::Separator:
-                if (!open.empty()) {
-                    open.back()->addSeparator();
-                }
-                break;
-            case MenuEntryKind::EndPopup:
-                if (!open.empty()) {
-                    open.pop_back();
-                }
-                break;
-            case MenuEntryKind::BarItem:
-                AddMenuCommand(window, bar->addAction(text), entry.commandId);
-                break;
-        }
-    }
+    // Popups by their QMenu; the bar itself is null.
+    WalkMenu(
+        *menu, static_cast<QMenu*>(nullptr),
+        [bar](QMenu* parent, const char* text) {
+            return parent != nullptr ? parent->addMenu(FromWindows1252(text))
+                                     : bar->addMenu(FromWindows1252(text));
+        },
+        [window, bar](QMenu* parent, const char* text, int commandId) {
+            AddMenuCommand(window,
+                           parent != nullptr ? parent->addAction(FromWindows1252(text))
+                                             : bar->addAction(FromWindows1252(text)),
+                           commandId);
+        },
+        [](QMenu* parent) { parent->addSeparator(); });
     window->layout->setMenuBar(bar);
     window->menuBar = bar;
     bar->show();
@@ -856,8 +822,7 @@ void SetTimer(WindowHandle window, int timerId, int periodMs) {
             kFramePeriod);
         window->timers->SetIdleCheck(IdleFunction(window->idleCheck));
     }
-    // A period below 10 ms would keep the loop busy; it is raised to 10 ms.
-    window->timers->Set(timerId, std::max(periodMs, 10));
+    window->timers->Set(timerId, WindowTimerPeriod(periodMs));
 }
 
 void SetTimerIdleCheck(WindowHandle window, TimerIdleCheck check) {
@@ -1048,7 +1013,7 @@ QAction* FindMenuAction(WindowHandle window, int commandId) {
 }
 
 std::vector<WindowHandle> LiveWindowHandles() {
-    return liveWindows;
+    return liveWindows.All();
 }
 
 bool InMainMessageLoop() {

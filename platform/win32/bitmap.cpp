@@ -5,9 +5,10 @@
 #include "platform/bitmap.h"
 
 #include <algorithm>
-#include <cstring>
+#include <iterator>
 #include <vector>
 
+#include "platform/common/bitmap_rows.h"
 #include "platform/win32/window_internal.h"
 
 namespace platform {
@@ -20,20 +21,6 @@ struct BitmapObject {
 };
 
 namespace {
-
-uint32_t Get32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-uint16_t Get16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-// The colours of a 16-colour display, in its palette order (0x00RRGGBB).
-constexpr uint32_t kSixteenColours[16] = {
-    0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
-    0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
 
 int Nearest(const std::vector<uint32_t>& table, uint32_t p) {
     int best = 0;
@@ -74,8 +61,6 @@ std::vector<uint32_t> EightBitPalette(const std::vector<uint32_t>& pixels) {
     return table;
 }
 
-// The display's depth as a bitmap stores its pixels: a 15-bit display keeps 16 bits a pixel, the
-// sizes a bitmap file knows.
 uint16_t DisplayDepth() {
     HDC screen = ::GetDC(nullptr);
     const int depth =
@@ -83,12 +68,7 @@ uint16_t DisplayDepth() {
     if (screen != nullptr) {
         ::ReleaseDC(nullptr, screen);
     }
-    for (int stored : {1, 4, 8, 16, 24}) {
-        if (depth <= stored) {
-            return static_cast<uint16_t>(stored);
-        }
-    }
-    return 32;
+    return static_cast<uint16_t>(StoredDepth(depth));
 }
 
 // The band between the top of the menu bar and the client area as the window shows it, as wide
@@ -209,27 +189,18 @@ bool GetBitmapDescription(BitmapHandle bitmap, BitmapDescription* out) {
     if (bitmap == nullptr || out == nullptr) {
         return false;
     }
-    out->width = bitmap->width;
-    out->height = bitmap->height;
-    out->bytesPerRow = (bitmap->width * bitmap->bitsPerPixel + 15) / 16 * 2;
-    out->planes = 1;
-    out->bitsPerPixel = bitmap->bitsPerPixel;
+    DescribeBitmap(bitmap->width, bitmap->height, bitmap->bitsPerPixel, out);
     return true;
 }
 
 int GetBitmapBits(BitmapHandle bitmap, int lines, uint8_t* pixels, uint8_t* info) {
-    if (bitmap == nullptr || pixels == nullptr || info == nullptr || Get32(info) < 40) {
+    if (bitmap == nullptr || pixels == nullptr) {
         return 0;
     }
-    const int width = static_cast<int32_t>(Get32(info + 4));
-    const int bits = Get16(info + 14);
-    if (width != bitmap->width || lines <= 0 || lines > bitmap->height || Get32(info + 16) != 0) {
+    const int bits = RequestedDepth(info, bitmap->width, bitmap->height, lines);
+    if (bits == 0) {
         return 0;
     }
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-        return 0;
-    }
-    const size_t stride = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
     // Palette depths: every pixel becomes the index of the nearest table colour.
     std::vector<uint32_t> table;
     if (bits == 1) {
@@ -239,51 +210,12 @@ int GetBitmapBits(BitmapHandle bitmap, int lines, uint8_t* pixels, uint8_t* info
     } else if (bits == 8) {
         table = EightBitPalette(bitmap->pixels);
     }
-    uint8_t* entry = info + Get32(info);
-    for (size_t i = 0; i < table.size(); ++i) {
-        entry[4 * i] = static_cast<uint8_t>(table[i]);
-        entry[4 * i + 1] = static_cast<uint8_t>(table[i] >> 8);
-        entry[4 * i + 2] = static_cast<uint8_t>(table[i] >> 16);
-        entry[4 * i + 3] = 0;
-    }
-    for (int line = 0; line < lines; ++line) {
-        const int y = bitmap->height - 1 - line;  // bottom row first
-        uint8_t* out = pixels + stride * static_cast<size_t>(line);
-        std::memset(out, 0, stride);
-        const uint32_t* row = bitmap->pixels.data() + static_cast<size_t>(y) * width;
-        for (int x = 0; x < width; ++x) {
-            const uint32_t p = row[x];
-            const uint8_t r = static_cast<uint8_t>(p >> 16);
-            const uint8_t g = static_cast<uint8_t>(p >> 8);
-            const uint8_t b = static_cast<uint8_t>(p);
-            switch (bits) {
-                case 32:
-                    out[4 * x] = b;
-                    out[4 * x + 1] = g;
-                    out[4 * x + 2] = r;
-                    break;
-                case 24:
-                    out[3 * x] = b;
-                    out[3 * x + 1] = g;
-                    out[3 * x + 2] = r;
-                    break;
-                case 16: {
-                    const int v = (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
-                    out[2 * x] = static_cast<uint8_t>(v & 0xFF);
-                    out[2 * x + 1] = static_cast<uint8_t>(v >> 8);
-                    break;
-                }
-                default: {
-                    // Indices packed from the high bits of each byte.
-                    const int index = Nearest(table, p);
-                    const int perByte = 8 / bits;
-                    const int shift = 8 - bits * (x % perByte + 1);
-                    out[x / perByte] |= static_cast<uint8_t>(index << shift);
-                    break;
-                }
-            }
-        }
-    }
+    StorePalette(info, bits, table);
+    const int width = bitmap->width;
+    PackBitmapRows(
+        width, bitmap->height, bits, lines, pixels,
+        [bitmap, width](int y) { return bitmap->pixels.data() + static_cast<size_t>(y) * width; },
+        [&table](int, int, uint32_t pixel) { return Nearest(table, pixel); });
     return lines;
 }
 

@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/common/menu_walk.h"
+#include "platform/common/window_support.h"
 #include "platform/common/window_timers.h"
 #include "platform/device_context.h"
 #include "platform/message_box.h"
@@ -79,7 +81,7 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBO
 constexpr auto kFramePeriod = std::chrono::milliseconds(40);
 
 // Everything here runs on the window thread, except messageWindow, which other threads post to.
-std::vector<WindowObject*> liveWindows;
+LiveWindowList<WindowObject> liveWindows;
 // Destroyed windows are freed only when no handler of theirs can be on the stack any more.
 std::vector<std::unique_ptr<WindowObject>> deadWindows;
 std::atomic<HWND> messageWindow{nullptr};
@@ -87,8 +89,7 @@ bool classRegistered = false;
 WindowObject* tickWindow = nullptr;
 
 bool IsLive(const WindowObject* window) {
-    return window != nullptr &&
-           std::find(liveWindows.begin(), liveWindows.end(), window) != liveWindows.end();
+    return liveWindows.Contains(window);
 }
 
 // One logical pixel x covers the device pixels DevicePixel(x) up to DevicePixel(x + 1), so areas
@@ -284,18 +285,7 @@ void RunPaint(WindowObject* window) {
     if (window->painting || RegionEmpty(window->updateRegion)) {
         return;
     }
-    window->paintTaken = false;
-    SendWindowMessage(window, WindowMessage{MessageType::Paint});
-    if (!IsLive(window)) {
-        return;
-    }
-    if (window->painting) {
-        // Begun but never ended: end it, or no paint would ever run again.
-        EndPaint(window, window->paintContext);
-    } else if (!window->paintTaken) {
-        // Handled without painting: validated anyway, or the paint would come back forever.
-        EndPaint(window, BeginPaint(window));
-    }
+    RunProgramPaint(window, IsLive);
 }
 
 void FillLogicalRegion(WindowObject* window, HRGN region) {
@@ -362,11 +352,9 @@ void FreeWindow(WindowObject* window) {
 // Removes the window from the live ones; its memory stays until the message loop is back at the
 // top, since a handler of the window may still be on the stack.
 void Retire(WindowObject* window) {
-    auto it = std::find(liveWindows.begin(), liveWindows.end(), window);
-    if (it == liveWindows.end()) {
+    if (!liveWindows.Remove(window)) {
         return;
     }
-    liveWindows.erase(it);
     if (window->timers) {
         window->timers->KillAll();
     }
@@ -531,13 +519,6 @@ LRESULT CALLBACK MessageWindowProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-std::function<bool(int)> IdleFunction(TimerIdleCheck check) {
-    if (check == nullptr) {
-        return nullptr;
-    }
-    return [check](int id) { return check(id); };
-}
-
 // The icon's pixels from XPM data: "<width> <height> <colours> <chars per pixel>", then one line
 // per colour ("<chars> c #RRGGBB" or "<chars> c None" for transparent), then the rows.
 HICON IconFromXpm(const char* const* xpm) {
@@ -625,39 +606,19 @@ HICON IconFromXpm(const char* const* xpm) {
 
 HMENU BuildMenu(const MenuResource* menu) {
     HMENU bar = CreateMenu();
-    std::vector<HMENU> open;
-    for (int i = 0; i < menu->count; ++i) {
-        const MenuEntry& entry = menu->entries[i];
-        const std::wstring text = WideFromWindows1252(entry.text != nullptr ? entry.text : "");
-        HMENU parent = open.empty() ? bar : open.back();
-        switch (entry.kind) {
-            case MenuEntryKind::Popup: {
-                HMENU popup = CreatePopupMenu();
-                AppendMenuW(parent, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
-                            text.c_str());
-                open.push_back(popup);
-                break;
-            }
-            case MenuEntryKind::Item:
-                // An item outside any popup stands on the bar itself.
-                AppendMenuW(parent, MF_STRING, static_cast<UINT_PTR>(entry.commandId),
-                            text.c_str());
-                break;
-            case MenuEntryKind::Separator:
-                if (!open.empty()) {
-                    AppendMenuW(parent, MF_SEPARATOR, 0, nullptr);
-                }
-                break;
-            case MenuEntryKind::EndPopup:
-                if (!open.empty()) {
-                    open.pop_back();
-                }
-                break;
-            case MenuEntryKind::BarItem:
-                AppendMenuW(bar, MF_STRING, static_cast<UINT_PTR>(entry.commandId), text.c_str());
-                break;
-        }
-    }
+    WalkMenu(
+        *menu, bar,
+        [](HMENU parent, const char* text) {
+            HMENU popup = CreatePopupMenu();
+            AppendMenuW(parent, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
+                        WideFromWindows1252(text).c_str());
+            return popup;
+        },
+        [](HMENU parent, const char* text, int commandId) {
+            AppendMenuW(parent, MF_STRING, static_cast<UINT_PTR>(commandId),
+                        WideFromWindows1252(text).c_str());
+        },
+        [](HMENU parent) { AppendMenuW(parent, MF_SEPARATOR, 0, nullptr); });
     return bar;
 }
 
@@ -736,12 +697,12 @@ WindowHandle CreateMainWindow(const char* title, int clientWidth, int clientHeig
     const UINT dpi = GetDpiForWindow(hwnd);
     window->dpi = dpi != 0 ? dpi : 96;
     if (!MakeImage(window)) {
-        liveWindows.push_back(window);
+        liveWindows.Add(window);
         DestroyWindow(window);
         return nullptr;
     }
     MakeButtonFont(window);
-    liveWindows.push_back(window);
+    liveWindows.Add(window);
     SendWindowMessage(window, WindowMessage{MessageType::Create});
     if (!IsLive(window)) {
         return nullptr;
@@ -757,7 +718,7 @@ HWND NativeWindow(WindowHandle window) {
 }
 
 std::vector<WindowHandle> LiveWindowHandles() {
-    return liveWindows;
+    return liveWindows.All();
 }
 
 void ShowWindow(WindowHandle window) {
@@ -934,8 +895,7 @@ void SetTimer(WindowHandle window, int timerId, int periodMs) {
             kFramePeriod);
         window->timers->SetIdleCheck(IdleFunction(window->idleCheck));
     }
-    // A period below 10 ms would keep the loop busy; it is raised to 10 ms.
-    window->timers->Set(timerId, std::max(periodMs, 10));
+    window->timers->Set(timerId, WindowTimerPeriod(periodMs));
 }
 
 void KillTimer(WindowHandle window, int timerId) {

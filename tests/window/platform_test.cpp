@@ -1,5 +1,6 @@
 // The window's timers keep their ids and keep running while a message box is open, so values and
-// graph go on while the user reads a message.
+// graph go on while the user reads a message; a paint the program answers without painting is
+// not delivered again.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -22,7 +23,26 @@ bool RecordingProcedure(WindowHandle, const WindowMessage& m) {
     return false;
 }
 
+int paints = 0;
+
+bool PaintWithoutPaintingProcedure(WindowHandle, const WindowMessage& m) {
+    paints += m.type == MessageType::Paint ? 1 : 0;
+    return m.type == MessageType::Paint;
+}
+
 }  // namespace
+
+TEST(PlatformWindow, APaintHandledWithoutPaintingIsNotDeliveredAgain) {
+    WindowHandle window =
+        CreateMainWindow("test", 120, 80, Rgb(255, 255, 255), PaintWithoutPaintingProcedure);
+    InvalidateRect(window, nullptr, false);
+    UpdateWindow(window);
+    const int afterFirst = paints;
+    UpdateWindow(window);
+    EXPECT_EQ(afterFirst, 1);
+    EXPECT_EQ(paints, 1);
+    DestroyWindow(window);
+}
 
 TEST(PlatformWindow, TimersKeepTheirIdsAndRunWhileAMessageBoxIsOpen) {
     timerTicks.clear();

@@ -53,8 +53,8 @@ class ScreenDump : public KvxWindowTest {
 TEST_F(ScreenDump, DescriptionAndFileAtEveryDepthReadBackByQt) {
     // A 5 x 3 picture: odd width, so every depth pads its rows; distinct top and bottom rows.
     const uint32_t k = 0, w = platform::Rgb(255, 255, 255), r = platform::Rgb(255, 0, 0),
-                   b = platform::Rgb(0, 0, 255);
-    const std::vector<uint32_t> picture = {w, k, r, b, w, k, k, w, w, k, r, r, k, b, b};
+                   cyan = platform::Rgb(0, 255, 255);
+    const std::vector<uint32_t> picture = {w, k, r, cyan, w, k, k, w, w, k, r, r, k, cyan, cyan};
     const struct {
         int depth;
         uint32_t colours, offset, rowBytes;
