@@ -55,13 +55,22 @@ class KeyboardUnderXvfb : public ::testing::Test {
         SleepMs(300);  // Qt activates the window on the focus event
         return focused;
     }
+    size_t WindowsShown() { return Lines(Run("search --onlyvisible --class kvxmon")).size(); }
+    // Types a path into a file field. The field's completer may pop up a list while the folder is
+    // read in the background; a Return while that list shows goes to the list, not the dialog, so
+    // the list must be gone first.
+    void TypePath(const std::string& path) {
+        const size_t before = WindowsShown();
+        Run("type --delay 10 '" + path + "'");
+        SleepMs(300);  // the completer's last look at the folder
+        WaitUntil([&] { return WindowsShown() <= before; }, 5000);
+    }
     // The Tools menu by its mnemonic, then, once the menu shows, the item's key.
     bool Tools(const std::string& window, const char* key) {
         Run("windowfocus --sync " + window);
-        const auto shown = [&] { return Lines(Run("search --onlyvisible --class kvxmon")).size(); };
-        const size_t before = shown();
+        const size_t before = WindowsShown();
         Run("key --clearmodifiers alt+t");
-        const bool opened = WaitUntil([&] { return shown() > before; }, 5000);
+        const bool opened = WaitUntil([&] { return WindowsShown() > before; }, 5000);
         Run(std::string("key ") + key);
         return opened;
     }
@@ -100,8 +109,7 @@ TEST_F(KeyboardUnderXvfb, AltFLTypedPathAndReturnSendThe22WordsAndConfirm) {
     const std::string open = WaitForWindow(display, "Open", 10000);
     ASSERT_FALSE(open.empty()) << "Alt+F, L opened no file dialog";
     ASSERT_TRUE(Focus(open));
-    Run("type --delay 15 '" + file + "'");
-    SleepMs(300);
+    TypePath(file);
     Run("key Return");
 
     // 22 ticks of 47 ms, then the poll. A start-up poll may still come before the load;
@@ -209,7 +217,7 @@ TEST_F(KeyboardUnderXvfb, PrintAndScreenDumpFromTheToolsMenu) {
                 << "Return did not close the printer properties";
             ASSERT_TRUE(Focus(dialog));  // no window manager hands the focus back
             Run("key alt+f ctrl+a");
-            Run("type --delay 10 '" + turned + "'");
+            TypePath(turned);
         }
         Run("key Return");
         EXPECT_EQ(Pdf(turned), "1 landscape\n") << (choose ? "chosen" : "offered again");
@@ -221,7 +229,7 @@ TEST_F(KeyboardUnderXvfb, PrintAndScreenDumpFromTheToolsMenu) {
     const std::string save = WaitForWindow(display, "Save.*");
     ASSERT_FALSE(save.empty()) << "the save dialog did not appear";
     ASSERT_TRUE(Focus(save));
-    Run("type --delay 10 '" + (folder / "shot") + "'");
+    TypePath(folder / "shot");
     Run("key Return");
     std::vector<uint8_t> bmp;  // named with the default extension, its size field the file's
     uint32_t size = 0;
