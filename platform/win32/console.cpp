@@ -118,10 +118,30 @@ std::wstring WideFrom(UINT codePage, std::string_view text) {
     return wide;
 }
 
+// defaultChar stands for what the code page cannot hold; UTF-8 takes none.
+std::string NarrowFrom(UINT codePage, std::wstring_view text, const char* defaultChar) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int length =
+        ::WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, defaultChar, nullptr);
+    std::string bytes(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) {
+        ::WideCharToMultiByte(codePage, 0, text.data(), size, bytes.data(), length, defaultChar,
+                              nullptr);
+    }
+    return bytes;
+}
+
 }  // namespace
 
 std::wstring WideFromAnsi(std::string_view text) {
     return WideFrom(CP_ACP, text);
+}
+
+std::string AnsiFromWide(std::wstring_view text) {
+    return NarrowFrom(CP_ACP, text, nullptr);
 }
 
 std::wstring WideFromWindows1252(std::string_view text) {
@@ -129,31 +149,11 @@ std::wstring WideFromWindows1252(std::string_view text) {
 }
 
 std::string Windows1252FromWide(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int length = ::WideCharToMultiByte(1252, 0, text.data(), size, nullptr, 0, "?", nullptr);
-    std::string bytes(static_cast<size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-        ::WideCharToMultiByte(1252, 0, text.data(), size, bytes.data(), length, "?", nullptr);
-    }
-    return bytes;
+    return NarrowFrom(1252, text, "?");
 }
 
 std::string Utf8FromWide(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int length =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, bytes.data(), length, nullptr,
-                              nullptr);
-    }
-    return bytes;
+    return NarrowFrom(CP_UTF8, text, nullptr);
 }
 
 EventHandle StopSignalEvent() {
@@ -201,16 +201,11 @@ void PrintText(std::FILE* stream, std::string_view utf8) {
         handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode)) {
         // What the C runtime still holds goes first, so the lines keep their order.
         std::fflush(stream);
-        const int size = static_cast<int>(utf8.size());
-        const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-        if (length > 0) {
-            std::wstring wide(static_cast<size_t>(length), L'\0');
-            ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
-            DWORD written = 0;
-            if (::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(length), &written,
-                                nullptr)) {
-                return;
-            }
+        const std::wstring wide = WideFrom(CP_UTF8, utf8);
+        DWORD written = 0;
+        if (!wide.empty() && ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()),
+                                             &written, nullptr)) {
+            return;
         }
         // The console refused the text (closed, or the text did not convert): the C runtime
         // gets the bytes instead, so a write that fails there too sets the stream's error

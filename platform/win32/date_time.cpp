@@ -15,16 +15,10 @@ void ToWindows1252(const wchar_t* text, char* out, int size) {
     if (out == nullptr || size <= 0) {
         return;
     }
-    out[0] = 0;
-    char converted[256];
-    const int length =
-        ::WideCharToMultiByte(1252, 0, text, -1, converted, sizeof converted, "?", nullptr);
-    if (length <= 0) {
-        return;
-    }
+    const std::string converted = Windows1252FromWide(text);
     // Windows-1252 has one byte per character, so any cut is after a whole character.
-    const int keep = std::min(length - 1, size - 1);
-    std::memcpy(out, converted, static_cast<size_t>(keep));
+    const size_t keep = std::min(converted.size(), static_cast<size_t>(size - 1));
+    std::memcpy(out, converted.data(), keep);
     out[keep] = 0;
 }
 

@@ -102,13 +102,8 @@ uint32_t ShowFileDialog(WindowHandle owner, FileDialogKind kind, const FileDialo
     // that code page cannot hold would come back as another name (a "?" or a look-alike letter),
     // and the program would read or write a file the user did not choose; such a name is
     // refused as an invalid name instead. With UTF-8 as the code page every name fits.
-    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()),
-                                            nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes <= 0 ||
-        ::WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), ansi.data(),
-                              bytes, nullptr, nullptr) != bytes ||
-        WideFromAnsi(ansi) != name || ansi.find('\0') != std::string::npos) {
+    const std::string ansi = AnsiFromWide(name);
+    if (ansi.empty() || WideFromAnsi(ansi) != name || ansi.find('\0') != std::string::npos) {
         return FNERR_INVALIDFILENAME;
     }
     if (ansi.size() + 1 > static_cast<size_t>(pathSize)) {

@@ -38,6 +38,9 @@ int32_t ErrorFromWin32(DWORD code);
 // Paths and names from the program (its argv, its own file names) are in the ANSI code page,
 // which is how the C runtime hands the command line over.
 std::wstring WideFromAnsi(std::string_view text);
+// What the ANSI code page cannot hold comes back as some other character: callers that hand
+// the result on as a path check it by converting it back.
+std::string AnsiFromWide(std::wstring_view text);
 std::string Utf8FromWide(std::wstring_view text);
 // The program's own texts are Windows-1252 whatever the system's code page is; the window system
 // gets them as UTF-16 and hands typed text back the same way (what 1252 cannot hold becomes "?").
