@@ -7,9 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -17,6 +15,7 @@
 #include "platform/common/dialog_support.h"
 #include "platform/win32/dialog_internal.h"
 #include "platform/win32/window_internal.h"
+#include "platform/win32/xpm_picture.h"
 
 // After <windows.h>.
 #include <commctrl.h>
@@ -117,59 +116,17 @@ short Units(int value) {
     return static_cast<short>(std::clamp(value, -32768, 32767));
 }
 
-// A colour of an XPM colour line: "#RRGGBB" (or "#RGB"); "None" is the dialog's background.
-COLORREF XpmColour(const char* spec) {
-    while (*spec == ' ' || *spec == '\t') {
-        ++spec;
-    }
-    if (*spec != '#') {
-        if (std::strncmp(spec, "None", 4) == 0 || std::strncmp(spec, "none", 4) == 0) {
-            return ::GetSysColor(COLOR_3DFACE);
-        }
-        return std::strncmp(spec, "white", 5) == 0 ? RGB(255, 255, 255) : RGB(0, 0, 0);
-    }
-    const unsigned long value = std::strtoul(spec + 1, nullptr, 16);
-    size_t digits = 0;
-    while (std::isxdigit(static_cast<unsigned char>(spec[1 + digits]))) {
-        ++digits;
-    }
-    if (digits == 3) {
-        return RGB(((value >> 8) & 0xF) * 17, ((value >> 4) & 0xF) * 17, (value & 0xF) * 17);
-    }
-    return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
-}
-
-// The picture of an XPM (the header, the colour lines with their "c" colours, the pixel rows)
-// as a 24-bit bitmap: a static control shows such a bitmap as it is, with no alpha to blend.
+// The picture of XPM data as a 24-bit bitmap: a static control shows such a bitmap as it is, with
+// no alpha to blend, so "None" becomes the dialog's background.
 HBITMAP BitmapFromXpm(const char* const* xpm) {
-    int width = 0;
-    int height = 0;
-    int colours = 0;
-    int perPixel = 0;
-    if (xpm == nullptr || xpm[0] == nullptr ||
-        std::sscanf(xpm[0], "%d %d %d %d", &width, &height, &colours, &perPixel) != 4 ||
-        width <= 0 || height <= 0 || colours <= 0 || perPixel <= 0 || perPixel > 4) {
+    XpmPicture picture;
+    if (!ReadXpm(xpm, &picture)) {
         return nullptr;
-    }
-    std::vector<std::pair<std::string, COLORREF>> palette;
-    for (int i = 0; i < colours; ++i) {
-        const char* line = xpm[1 + i];
-        if (line == nullptr || std::strlen(line) < static_cast<size_t>(perPixel)) {
-            return nullptr;
-        }
-        COLORREF colour = RGB(0, 0, 0);
-        for (const char* p = line + perPixel; *p != 0; ++p) {
-            if (*p == 'c' && (p[-1] == ' ' || p[-1] == '\t') && (p[1] == ' ' || p[1] == '\t')) {
-                colour = XpmColour(p + 1);
-                break;
-            }
-        }
-        palette.emplace_back(std::string(line, static_cast<size_t>(perPixel)), colour);
     }
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top row first, as the XPM gives them
+    info.bmiHeader.biWidth = picture.width;
+    info.bmiHeader.biHeight = -picture.height;  // top row first, as the XPM gives them
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
@@ -178,26 +135,21 @@ HBITMAP BitmapFromXpm(const char* const* xpm) {
     if (bitmap == nullptr) {
         return nullptr;
     }
-    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+    const COLORREF face = ::GetSysColor(COLOR_3DFACE);
+    const uint32_t background = 0xFF000000u | (uint32_t{GetRValue(face)} << 16) |
+                                (uint32_t{GetGValue(face)} << 8) | GetBValue(face);
+    const size_t stride = (static_cast<size_t>(picture.width) * 3 + 3) & ~size_t{3};
     auto* rows = static_cast<BYTE*>(bits);
-    for (int y = 0; y < height; ++y) {
-        const char* row = xpm[1 + colours + y];
-        const size_t length = row != nullptr ? std::strlen(row) : 0;
-        for (int x = 0; x < width; ++x) {
-            COLORREF colour = RGB(0, 0, 0);
-            const size_t at = static_cast<size_t>(x) * static_cast<size_t>(perPixel);
-            if (at + static_cast<size_t>(perPixel) <= length) {
-                for (const auto& [key, value] : palette) {
-                    if (key.compare(0, key.size(), row + at, static_cast<size_t>(perPixel)) == 0) {
-                        colour = value;
-                        break;
-                    }
-                }
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            uint32_t colour = picture.argb[static_cast<size_t>(y) * picture.width + x];
+            if ((colour >> 24) == 0) {
+                colour = background;
             }
             BYTE* pixel = rows + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3;
-            pixel[0] = GetBValue(colour);
-            pixel[1] = GetGValue(colour);
-            pixel[2] = GetRValue(colour);
+            pixel[0] = static_cast<BYTE>(colour);
+            pixel[1] = static_cast<BYTE>(colour >> 8);
+            pixel[2] = static_cast<BYTE>(colour >> 16);
         }
     }
     return bitmap;

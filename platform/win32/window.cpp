@@ -24,6 +24,7 @@
 #include "platform/message_box.h"
 #include "platform/win32/gdi_context.h"
 #include "platform/win32/window_internal.h"
+#include "platform/win32/xpm_picture.h"
 
 // After <windows.h>, which it needs.
 #include <commctrl.h>
@@ -519,57 +520,20 @@ LRESULT CALLBACK MessageWindowProcedure(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-// The icon's pixels from XPM data: "<width> <height> <colours> <chars per pixel>", then one line
-// per colour ("<chars> c #RRGGBB" or "<chars> c None" for transparent), then the rows.
+// The icon from XPM data; "None" is transparent.
 HICON IconFromXpm(const char* const* xpm) {
-    int width = 0, height = 0, colours = 0, cpp = 0;
-    if (xpm == nullptr || xpm[0] == nullptr ||
-        std::sscanf(xpm[0], "%d %d %d %d", &width, &height, &colours, &cpp) != 4 || width <= 0 ||
-        height <= 0 || width > 256 || height > 256 || colours <= 0 || cpp <= 0 || cpp > 4) {
+    XpmPicture picture;
+    if (!ReadXpm(xpm, &picture) || picture.width > 256 || picture.height > 256) {
         return nullptr;
     }
-    struct Colour {
-        std::string key;
-        uint32_t argb;
-    };
-    std::vector<Colour> table;
-    for (int i = 1; i <= colours; ++i) {
-        const char* line = xpm[i];
-        if (line == nullptr || std::strlen(line) < static_cast<size_t>(cpp)) {
-            return nullptr;
-        }
-        Colour colour{std::string(line, cpp), 0};
-        const char* c = std::strstr(line + cpp, " c ");
-        if (c != nullptr) {
-            c += 3;
-            while (*c == ' ') {
-                ++c;
-            }
-            unsigned value = 0;
-            if (*c == '#' && std::sscanf(c + 1, "%6x", &value) == 1) {
-                colour.argb = 0xFF000000u | value;
-            }
-        }
-        table.push_back(colour);
-    }
-    std::vector<uint32_t> argb(static_cast<size_t>(width) * height, 0);
-    std::vector<uint8_t> mask(static_cast<size_t>((width + 15) / 16 * 2) * height, 0);
+    const int width = picture.width;
+    const int height = picture.height;
+    const std::vector<uint32_t>& argb = picture.argb;
     const size_t maskRow = static_cast<size_t>((width + 15) / 16 * 2);
+    std::vector<uint8_t> mask(maskRow * static_cast<size_t>(height), 0);
     for (int y = 0; y < height; ++y) {
-        const char* row = xpm[1 + colours + y];
-        if (row == nullptr || std::strlen(row) < static_cast<size_t>(width) * cpp) {
-            return nullptr;
-        }
         for (int x = 0; x < width; ++x) {
-            const std::string key(row + static_cast<size_t>(x) * cpp, cpp);
-            uint32_t value = 0;
-            for (const Colour& colour : table) {
-                if (colour.key == key) {
-                    value = colour.argb;
-                }
-            }
-            argb[static_cast<size_t>(y) * width + x] = value;
-            if ((value >> 24) == 0) {
+            if ((argb[static_cast<size_t>(y) * width + x] >> 24) == 0) {
                 mask[y * maskRow + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
             }
         }
